@@ -1,0 +1,11 @@
+# album.dll: the album component.
+add_library(album SHARED
+  model/Thumbnail.cpp
+  model/ThumbTable.cpp
+  model/ThumbSearch.cpp
+  model/ThumbnailMaker.cpp
+)
+albumkit_dll(album OUTPUT_NAME album)
+target_compile_definitions(album PRIVATE ALBUM_BUILDING_DLL)
+target_include_directories(album PUBLIC ${CMAKE_SOURCE_DIR}/include PRIVATE ${CMAKE_SOURCE_DIR})
+target_link_libraries(album PRIVATE qildll pixamo)

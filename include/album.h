@@ -1,0 +1,175 @@
+// AlbumKit public header: the records that cross the library boundary, the
+// exported album classes and the exported functions.
+#pragma once
+
+#include <windows.h>
+#include <stddef.h>
+#include <time.h>
+
+#ifdef ALBUM_BUILDING_DLL
+#define ALBUM_CLASS __declspec(dllexport)
+#define ALBUM_API extern "C" __declspec(dllexport)
+#else
+#define ALBUM_CLASS __declspec(dllimport)
+#define ALBUM_API extern "C" __declspec(dllimport)
+#endif
+
+// ---------------------------------------------------------------------------
+// Information record of one album item: stored in album files, handed to the
+// host and shown by the views. Copied byte for byte; the layout is binding.
+#pragma pack(push, 1)
+struct tagALBUMINFOHEADER {
+  DWORD aiFileSize;         // size of the source file in bytes
+  DWORD aiFileTime;         // later of modification and creation time (seconds since 1970)
+  char aiPath[260];         // source picture path, absolute or relative
+  char aiDescription[128];  // description, at most 127 characters
+  WORD aiRelative;          // 1 when aiPath has no drive part
+  WORD aiBitCount;          // bits per pixel of the source picture
+  WORD aiWidth;             // source width in pixels
+  WORD aiHeight;            // source height in pixels
+  DWORD aiReserved1;
+  WORD aiThumbWidth;        // thumbnail width
+  WORD aiThumbHeight;       // thumbnail height
+  DWORD aiThumbSize;        // byte size of the thumbnail picture handle
+  WORD aiReserved2;
+  WORD aiReserved3;
+};
+#pragma pack(pop)
+static_assert(sizeof(tagALBUMINFOHEADER) == 420, "information record is 420 bytes");
+static_assert(offsetof(tagALBUMINFOHEADER, aiPath) == 8, "aiPath at 8");
+static_assert(offsetof(tagALBUMINFOHEADER, aiDescription) == 268, "aiDescription at 268");
+static_assert(offsetof(tagALBUMINFOHEADER, aiRelative) == 396, "aiRelative at 396");
+static_assert(offsetof(tagALBUMINFOHEADER, aiWidth) == 400, "aiWidth at 400");
+static_assert(offsetof(tagALBUMINFOHEADER, aiThumbWidth) == 408, "aiThumbWidth at 408");
+static_assert(offsetof(tagALBUMINFOHEADER, aiThumbSize) == 412, "aiThumbSize at 412");
+static_assert(offsetof(tagALBUMINFOHEADER, aiReserved3) == 418, "aiReserved3 at 418");
+
+// Search criteria, passed to CThumbTable2::Search by value.
+#pragma pack(push, 1)
+struct tagAlbumSearchCreteria {
+  char szName[256];         // piece of the file path; empty = any
+  char szDescription[256];  // piece of the description; empty = any
+  int nDescriptionOption;   // check-box state of the search dialog
+  struct tm tmFrom;         // earliest date (year counted from 1900)
+  struct tm tmTo;           // latest date
+  int bDateTest;            // non-zero: apply the date range
+  char szTypes[40];         // ";"-separated patterns; empty = any
+  int nSizeBound;           // 0 any; n > 0 at least n bytes; n < 0 at most -n bytes
+  BYTE scope[528];          // the search dialog's own fields
+};
+#pragma pack(pop)
+static_assert(sizeof(struct tm) == 36, "struct tm is nine 32-bit fields");
+static_assert(sizeof(tagAlbumSearchCreteria) == 1164, "criteria record is 1164 bytes");
+static_assert(offsetof(tagAlbumSearchCreteria, nDescriptionOption) == 512, "option at 512");
+static_assert(offsetof(tagAlbumSearchCreteria, tmFrom) == 516, "earliest date at 516");
+static_assert(offsetof(tagAlbumSearchCreteria, tmTo) == 552, "latest date at 552");
+static_assert(offsetof(tagAlbumSearchCreteria, bDateTest) == 588, "date test at 588");
+static_assert(offsetof(tagAlbumSearchCreteria, szTypes) == 592, "types at 592");
+static_assert(offsetof(tagAlbumSearchCreteria, nSizeBound) == 632, "size bound at 632");
+static_assert(offsetof(tagAlbumSearchCreteria, scope) == 636, "scope at 636");
+
+class CThumbTable2;
+class CAlbumDoc2;
+class CAlbum;
+class CThumbView2;
+class CThumbListView2;
+
+// ---------------------------------------------------------------------------
+// One album item: a thumbnail picture (owned) and its information record.
+class ALBUM_CLASS CThumbnail2 {
+public:
+  // Copies the record, takes ownership of dib (may be null) and recomputes
+  // aiRelative from aiPath.
+  CThumbnail2(const tagALBUMINFOHEADER* info, void* dib, int id, int exist);
+  ~CThumbnail2();
+
+  void* GetDib();                 // ownership stays with the item
+  void SetDib(void* dib);         // the caller keeps the previous handle
+  tagALBUMINFOHEADER* GetInfo();  // read and written in place
+  int GetID();
+  int SetID(int id);              // returns the previous id
+  void SetExist(int exist);
+  CThumbnail2* Clone();           // deep copy, or null
+  CThumbnail2& operator=(const CThumbnail2& other);  // shallow: shares the picture handle
+
+protected:
+  void SetSelect(int select);
+  void SetFouse(int focus);
+  int IsSelect();
+
+private:
+  friend class CThumbTable2;
+  friend class CAlbumDoc2;
+  friend class CAlbum;
+  friend class CThumbView2;
+  friend class CThumbListView2;
+
+  int m_nID;                    // 1-based position; 0 outside a table; -1 for a sentinel
+  tagALBUMINFOHEADER m_Info;
+  void* m_hDib;                 // owned
+  int m_bSelect;
+  int m_bFouse;
+  CThumbnail2* m_pNext;         // not owned
+  CThumbnail2* m_pPrev;         // not owned
+  CThumbnail2* m_pSelNext;      // not owned
+  CThumbnail2* m_pSelPrev;      // not owned
+  int m_bExist;
+};
+
+// ---------------------------------------------------------------------------
+// The ordered, owning table of album items. Ids always equal 1-based positions.
+class ALBUM_CLASS CThumbTable2 {
+public:
+  CThumbTable2();
+  ~CThumbTable2();
+  // Copies only the list (both tables then refer to one list): for transient
+  // views of a table, never to duplicate one.
+  CThumbTable2& operator=(const CThumbTable2& other);
+
+  int GetCount();
+  CThumbnail2* GetThumbnail(int n);
+  int Insert(CThumbnail2* item, CThumbnail2* position);
+  int Insert(CThumbTable2* source, CThumbnail2* position);
+  // Copies of the items matching the criteria, from position on; null when
+  // the user asked to stop. The caller owns the returned table.
+  CThumbTable2* Search(tagAlbumSearchCreteria criteria, int& position);
+
+protected:
+  void CleanTable();
+  int Remove(CThumbnail2* item, int freeItem);
+  int SortBy(int key, int order);
+
+private:
+  friend class CAlbumDoc2;
+  friend class CAlbum;
+  friend class CThumbListView2;
+
+  int NameCmp(CThumbnail2* item, tagAlbumSearchCreteria* criteria);
+  int DescriptionCmp(CThumbnail2* item, const char* text, int option);
+  void ForgetCursor();
+
+  int m_nCount;                 // items, sentinel not counted
+  CThumbnail2* m_pHead;         // owned sentinel of the circular list
+  // Last item reached by GetThumbnail, so that walking the table in order
+  // costs one step per item instead of a walk from the head.
+  CThumbnail2* m_pCursor;       // not owned
+  int m_nCursor;                // position of m_pCursor, 0 when unknown
+};
+
+// Sort keys and orders of CThumbTable2::SortBy.
+enum {
+  ALBUM_SORT_NAME = 0,
+  ALBUM_SORT_TYPE = 1,
+  ALBUM_SORT_SIZE = 2,
+  ALBUM_SORT_DATE = 3,
+  ALBUM_SORT_DESCRIPTION = 4,
+};
+
+// ---------------------------------------------------------------------------
+// Thumbnail making. Pictures are image-services memory handles holding packed
+// device-independent bitmaps; thumbnails are always 24 bits per pixel.
+ALBUM_API void* MakeThumbnailPicture(void* dib, WORD maxWidth, WORD maxHeight);
+ALBUM_API CThumbnail2* CreateThumbnailFromPicture(void* dib, const char* path, WORD maxWidth,
+                                                  WORD maxHeight, const char* description);
+ALBUM_API CThumbnail2* CreateThumbnailFromFile(const char* path, WORD maxWidth, WORD maxHeight,
+                                               const char* description);

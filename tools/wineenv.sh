@@ -1,0 +1,68 @@
+# Shared by the Wine wrapper and the test and demo scripts (sourced).
+
+albumkit_wine_env() {
+  local build=$1
+  export WINEPREFIX="$build/wineprefix"
+  export WINEARCH=win32
+  export WINEDEBUG="${WINEDEBUG:--all}"
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  ALBUMKIT_WINE=$(command -v wine || command -v wine-stable || echo /usr/lib/wine/wine)
+  ALBUMKIT_WINESERVER=$(command -v wineserver || command -v wineserver-stable || echo /usr/lib/wine/wineserver)
+  export ALBUMKIT_WINE ALBUMKIT_WINESERVER
+}
+
+# Creates the prefix once (serialised with a lock, since tests run in
+# parallel): no Mono or Gecko prompts, and unmanaged windows, because without
+# a window manager Wine waits about 2 s whenever a managed window goes away.
+albumkit_ensure_prefix() {
+  [ -f "$WINEPREFIX/.albumkit-ready" ] && return 0
+  mkdir -p "$(dirname "$WINEPREFIX")"
+  (
+    flock 9
+    if [ ! -f "$WINEPREFIX/.albumkit-ready" ]; then
+      echo "winerun: creating the Wine prefix in $WINEPREFIX" >&2
+      DISPLAY= "$ALBUMKIT_WINE" wineboot -i >/dev/null 2>&1
+      DISPLAY= "$ALBUMKIT_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+      DISPLAY= "$ALBUMKIT_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
+      "$ALBUMKIT_WINESERVER" -w
+      touch "$WINEPREFIX/.albumkit-ready"
+    fi
+  ) 9>"$WINEPREFIX.lock"
+}
+
+# Starts Xvfb on the first free display and exports DISPLAY.
+albumkit_start_xvfb() {
+  local n
+  for n in $(seq 91 140); do
+    [ -e "/tmp/.X$n-lock" ] && continue
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    ALBUMKIT_XVFB_PID=$!
+    local i
+    for i in $(seq 1 50); do
+      if [ -e "/tmp/.X11-unix/X$n" ]; then
+        export DISPLAY=":$n"
+        return 0
+      fi
+      kill -0 "$ALBUMKIT_XVFB_PID" 2>/dev/null || break
+      sleep 0.1
+    done
+  done
+  echo "winerun: could not start Xvfb" >&2
+  return 1
+}
+
+albumkit_stop_xvfb() {
+  if [ -n "${ALBUMKIT_XVFB_PID:-}" ]; then
+    kill "$ALBUMKIT_XVFB_PID" 2>/dev/null
+    wait "$ALBUMKIT_XVFB_PID" 2>/dev/null
+    ALBUMKIT_XVFB_PID=
+  fi
+}
+
+# Starts the prefix's background services (winedevice, services.exe) with
+# their output going nowhere: started from a test instead, they would inherit
+# the test runner's output pipes and keep it waiting after the test ends.
+albumkit_start_session() {
+  "$ALBUMKIT_WINESERVER" -p </dev/null >/dev/null 2>&1
+  "$ALBUMKIT_WINE" wineboot </dev/null >/dev/null 2>&1 || true
+}
