@@ -4,6 +4,8 @@ add_library(album SHARED
   model/ThumbTable.cpp
   model/ThumbSearch.cpp
   model/ThumbnailMaker.cpp
+  platform/Text.cpp
+  platform/Path.cpp
 )
 albumkit_dll(album OUTPUT_NAME album)
 target_compile_definitions(album PRIVATE ALBUM_BUILDING_DLL)

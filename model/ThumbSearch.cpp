@@ -1,0 +1,117 @@
+// Searching a table: copies of the items that meet a set of criteria.
+#include <album.h>
+
+#include <string.h>
+#include <time.h>
+
+#include <new>
+#include <string>
+
+#include "platform/Text.h"
+#include "platform/pixamo.h"
+
+namespace {
+
+// One ";"-separated pattern against an upper-cased path: their last four
+// characters must be equal without regard to case. "*" and "*.*" match
+// everything; a pattern shorter than four characters is compared over its
+// own length.
+bool TypePatternMatches(const std::string& pattern, const char* upperPath, size_t pathLength) {
+  if (pattern == "*" || pattern == "*.*") return true;
+  size_t compared = pattern.size() < 4 ? pattern.size() : 4;
+  if (compared == 0 || pathLength < compared) return false;
+  return lstrcmpiA(pattern.c_str() + pattern.size() - compared, upperPath + pathLength - compared) == 0;
+}
+
+bool TypeTest(const tagALBUMINFOHEADER* info, const char* types) {
+  char upperPath[sizeof(info->aiPath)];
+  CopyText(upperPath, info->aiPath);
+  size_t pathLength = strlen(upperPath);
+  CharUpperBuffA(upperPath, static_cast<DWORD>(pathLength));
+
+  const char* end = types + BoundedLength(types, sizeof(tagAlbumSearchCreteria::szTypes));
+  const char* start = types;
+  while (start <= end) {
+    const char* stop = static_cast<const char*>(memchr(start, ';', end - start));
+    if (!stop) stop = end;
+    std::string pattern(start, stop);
+    while (!pattern.empty() && pattern.back() == ' ') pattern.pop_back();
+    size_t first = pattern.find_first_not_of(' ');
+    pattern.erase(0, first == std::string::npos ? pattern.size() : first);
+    if (TypePatternMatches(pattern, upperPath, pathLength)) return true;
+    start = stop + 1;
+  }
+  return false;
+}
+
+bool DateTest(const tagALBUMINFOHEADER* info, const tagAlbumSearchCreteria& criteria) {
+  struct tm earliest = criteria.tmFrom;
+  struct tm latest = criteria.tmTo;
+  DWORD from = static_cast<DWORD>(mktime(&earliest));
+  DWORD to = static_cast<DWORD>(mktime(&latest));
+  return info->aiFileTime >= from && info->aiFileTime <= to;
+}
+
+bool SizeTest(const tagALBUMINFOHEADER* info, int bound) {
+  int size = static_cast<int>(info->aiFileSize);
+  return bound > 0 ? size >= bound : -size >= bound;
+}
+
+// A copy of a text field that stops at its end even when unterminated.
+std::string FieldText(const char* field, size_t capacity) {
+  return std::string(field, BoundedLength(field, capacity));
+}
+
+}  // namespace
+
+int CThumbTable2::NameCmp(CThumbnail2* item, tagAlbumSearchCreteria* criteria) {
+  std::string name = FieldText(criteria->szName, sizeof(criteria->szName));
+  if (name.empty()) return 1;
+  const char* path = item->GetInfo()->aiPath;
+  if (strstr(path, name.c_str())) return 1;
+
+  char longPath[MAX_PATH] = "";
+  ExpandLongPathName(path, longPath);
+  longPath[MAX_PATH - 1] = '\0';
+  if (strstr(longPath, name.c_str())) return 1;
+
+  char shortPath[MAX_PATH] = "";
+  DWORD length = GetShortPathNameA(path, shortPath, MAX_PATH - 1);
+  if (length == 0 || length >= MAX_PATH - 1) shortPath[0] = '\0';
+  return strstr(shortPath, name.c_str()) ? 1 : 0;
+}
+
+int CThumbTable2::DescriptionCmp(CThumbnail2* item, const char* text, int /*option*/) {
+  std::string wanted = FieldText(text, sizeof(tagAlbumSearchCreteria::szDescription));
+  if (wanted.empty()) return 1;
+  return strstr(item->GetInfo()->aiDescription, wanted.c_str()) ? 1 : 0;
+}
+
+CThumbTable2* CThumbTable2::Search(tagAlbumSearchCreteria criteria, int& position) {
+  CThumbTable2* result = new (std::nothrow) CThumbTable2;
+  if (!result) return nullptr;
+  // Positions count from 1; anything below starts at the first item.
+  if (position < 1) position = 1;
+  bool anyType = criteria.szTypes[0] == '\0';
+
+  int count = m_nCount;
+  while (position <= count) {
+    CThumbnail2* item = GetThumbnail(position);
+    if (AbortPictureProcessing()) {
+      delete result;
+      return nullptr;
+    }
+    const tagALBUMINFOHEADER* info = item->GetInfo();
+    bool matches = NameCmp(item, &criteria) &&
+                   DescriptionCmp(item, criteria.szDescription, criteria.nDescriptionOption) &&
+                   (anyType || TypeTest(info, criteria.szTypes)) &&
+                   (!criteria.bDateTest || DateTest(info, criteria)) &&
+                   (criteria.nSizeBound == 0 || SizeTest(info, criteria.nSizeBound));
+    if (matches) {
+      CThumbnail2* clone = item->Clone();
+      if (clone) result->Insert(clone, nullptr);
+    }
+    ++position;
+  }
+  return result;
+}
