@@ -1,0 +1,45 @@
+// Builds album items for tests without touching picture files: a record with
+// the given path, size, time and description, and a small 24-bit picture.
+#pragma once
+
+#include <album.h>
+
+#include <string>
+#include <vector>
+
+#include "../platform/qil.h"
+
+struct ItemSpec {
+  std::string path;
+  DWORD size = 0;
+  DWORD time = 0;
+  std::string description;
+};
+
+// Bounded, terminated copy into a fixed text field.
+template <size_t N>
+void Put(char (&field)[N], const std::string& text) {
+  size_t length = text.size() < N ? text.size() : N - 1;
+  text.copy(field, length);
+  field[length] = '\0';
+}
+
+// A 24-bit bottom-up DIB of width x height filled with one grey value.
+HTOVIMEM MakeSolidDib(int width, int height, BYTE value);
+
+// A new item (id 0, exist 1) owning a 4 x 3 picture.
+CThumbnail2* MakeItem(const ItemSpec& spec);
+
+// The test's view of the table: the view classes' protected operations.
+class TestTable : public CThumbTable2 {
+public:
+  using CThumbTable2::CleanTable;
+  using CThumbTable2::Remove;
+  using CThumbTable2::SortBy;
+
+  void Append(const ItemSpec& spec) { Insert(MakeItem(spec), nullptr); }
+  // The items' paths in table order.
+  std::vector<std::string> Paths();
+  // Empty when every id equals its position, else a description of the first mismatch.
+  std::string CheckIds();
+};
