@@ -5,14 +5,18 @@
 #include <album.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "../platform/qil.h"
 
 struct ItemSpec {
+  ItemSpec(std::string path_, DWORD size_ = 0, DWORD time_ = 0, std::string description_ = "")
+      : path(std::move(path_)), size(size_), time(time_), description(std::move(description_)) {}
+  ItemSpec(const char* path_) : ItemSpec(std::string(path_)) {}
   std::string path;
-  DWORD size = 0;
-  DWORD time = 0;
+  DWORD size;
+  DWORD time;
   std::string description;
 };
 

@@ -1,0 +1,129 @@
+// AlbumKit demo host: makes sample pictures, turns them into album items,
+// sorts and searches them, and prints what it did.
+//   albumhost.exe OUTPUT_FOLDER
+#include <album.h>
+#include <stdio.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "SamplePictures.h"
+#include "platform/qil.h"
+
+namespace {
+
+// The table's sorting belongs to the album views; the demo borrows it.
+class DemoTable : public CThumbTable2 {
+public:
+  using CThumbTable2::SortBy;
+};
+
+struct Sample {
+  const char* name;
+  SampleFormat format;
+  int width, height;
+  bool grey;
+  const char* description;
+};
+
+const Sample kSamples[] = {
+    {"harbour.jpg", SampleFormat::Jpeg, 1600, 1200, false, "Harbour at dusk"},
+    {"meadow.png", SampleFormat::Png, 800, 600, false, "Meadow in June"},
+    {"portrait.jpg", SampleFormat::Jpeg, 900, 1350, false, "Portrait, upright"},
+    {"archive.tif", SampleFormat::Tiff, 640, 480, true, "Scanned archive page"},
+    {"banner.bmp", SampleFormat::Bmp, 1200, 300, false, "Wide banner"},
+    {"icon.gif", SampleFormat::Gif, 64, 48, false, "Small grey icon"},
+    {"sunset.jpg", SampleFormat::Jpeg, 4000, 3000, false, "Sunset over the hills"},
+    {"night.png", SampleFormat::Png, 1024, 768, true, "Night sky, grey"},
+};
+
+const char* NameOf(const char* path) {
+  const char* slash = strrchr(path, '\\');
+  return slash ? slash + 1 : path;
+}
+
+void PrintTable(const char* title, CThumbTable2* table) {
+  printf("%s\n", title);
+  for (int i = 1; i <= table->GetCount(); ++i) {
+    tagALBUMINFOHEADER* info = table->GetThumbnail(i)->GetInfo();
+    printf("  %2d  %-14s %5ux%-5u %2u-bit  thumb %3ux%-3u %8lu bytes  \"%s\"\n", i, NameOf(info->aiPath),
+           info->aiWidth, info->aiHeight, info->aiBitCount, info->aiThumbWidth, info->aiThumbHeight,
+           static_cast<unsigned long>(info->aiFileSize), info->aiDescription);
+  }
+}
+
+void PrintSearch(CThumbTable2* table, const char* what, tagAlbumSearchCreteria criteria) {
+  int position = 1;
+  CThumbTable2* found = table->Search(criteria, position);
+  if (!found) {
+    printf("search %s: stopped\n", what);
+    return;
+  }
+  printf("search %s: %d of %d items:", what, found->GetCount(), table->GetCount());
+  for (int i = 1; i <= found->GetCount(); ++i) printf(" %s", NameOf(found->GetThumbnail(i)->GetInfo()->aiPath));
+  printf("\n");
+  delete found;
+}
+
+template <size_t N>
+void Put(char (&field)[N], const char* text) {
+  snprintf(field, N, "%s", text);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string folder = argc > 1 ? argv[1] : ".";
+  std::string samples = folder + "\\samples";
+  CreateDirectoryA(folder.c_str(), nullptr);
+  CreateDirectoryA(samples.c_str(), nullptr);
+
+  printf("AlbumKit demo host\n\nMaking %u sample pictures in %s\n", static_cast<unsigned>(sizeof(kSamples) / sizeof(kSamples[0])),
+         samples.c_str());
+  DemoTable table;
+  for (const Sample& sample : kSamples) {
+    std::string path = samples + "\\" + sample.name;
+    if (!WriteSamplePicture(path, sample.format, sample.width, sample.height, sample.grey,
+                            static_cast<int>(&sample - kSamples) + 1)) {
+      printf("  could not write %s\n", path.c_str());
+      continue;
+    }
+    QilSetLastError(0);
+    CThumbnail2* item = CreateThumbnailFromFile(path.c_str(), 100, 80, sample.description);
+    if (!item) {
+      printf("  %s: no thumbnail (image services error %d)\n", sample.name, QilGetLastError());
+      continue;
+    }
+    table.Insert(item, nullptr);
+    std::string thumbPath = folder + "\\thumb-" + sample.name + ".bmp";
+    QilSaveFile(item->GetDib(), thumbPath.c_str(), QIL_SAVE_BMP, 0);
+  }
+  printf("\n");
+  PrintTable("Album items in the order they were added:", &table);
+
+  table.SortBy(ALBUM_SORT_NAME, 0);
+  printf("\n");
+  PrintTable("Sorted by name:", &table);
+  table.SortBy(ALBUM_SORT_SIZE, 1);
+  printf("\n");
+  PrintTable("Sorted by size, largest first:", &table);
+
+  printf("\n");
+  tagAlbumSearchCreteria criteria;
+  memset(&criteria, 0, sizeof(criteria));
+  Put(criteria.szTypes, "*.JPG");
+  PrintSearch(&table, "for JPEG files", criteria);
+  memset(&criteria, 0, sizeof(criteria));
+  Put(criteria.szDescription, "grey");
+  PrintSearch(&table, "for \"grey\" in the description", criteria);
+  memset(&criteria, 0, sizeof(criteria));
+  criteria.nSizeBound = 100 * 1024;
+  PrintSearch(&table, "for files of 100 KB or more", criteria);
+  memset(&criteria, 0, sizeof(criteria));
+  Put(criteria.szName, "sun");
+  PrintSearch(&table, "for \"sun\" in the path", criteria);
+
+  printf("\nThumbnails written as %s\\thumb-*.bmp\n", folder.c_str());
+  return table.GetCount() == static_cast<int>(sizeof(kSamples) / sizeof(kSamples[0])) ? 0 : 1;
+}
