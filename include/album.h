@@ -68,6 +68,27 @@ static_assert(offsetof(tagAlbumSearchCreteria, szTypes) == 592, "types at 592");
 static_assert(offsetof(tagAlbumSearchCreteria, nSizeBound) == 632, "size bound at 632");
 static_assert(offsetof(tagAlbumSearchCreteria, scope) == 636, "scope at 636");
 
+// The exchange record with the album store ("Vandor.DLL": ABM_OpenFile and
+// ABM_SaveFile, called with the constant 4, the album path and this record).
+// hBlocks is a global memory handle of an array of nCount global memory
+// handles, one block per item: the 420-byte record, then aiThumbSize picture
+// bytes, then at least 10 zero bytes.
+#pragma pack(push, 1)
+struct tagALBUMFILEDATA {
+  char szDescription[128];  // bytes 126 and 127 are 0: at most 126 characters
+  DWORD nCount;             // number of item blocks
+  HGLOBAL hBlocks;          // array of nCount block handles
+};
+#pragma pack(pop)
+static_assert(sizeof(HGLOBAL) == 4, "the album component is a 32-bit library");
+static_assert(sizeof(tagALBUMFILEDATA) == 136, "exchange record is 136 bytes");
+static_assert(offsetof(tagALBUMFILEDATA, nCount) == 128, "count at 128");
+static_assert(offsetof(tagALBUMFILEDATA, hBlocks) == 132, "blocks at 132");
+
+// The album store's version constant, the same for reading and writing.
+enum { ALBUM_STORE_VERSION = 4 };
+typedef int (*ABMFILEPROC)(int version, const char* path, tagALBUMFILEDATA* data);
+
 class CThumbTable2;
 class CAlbumDoc2;
 class CAlbum;
