@@ -4,6 +4,9 @@ add_library(album SHARED
   model/ThumbTable.cpp
   model/ThumbSearch.cpp
   model/ThumbnailMaker.cpp
+  model/AlbumDoc.cpp
+  manager/Module.cpp
+  manager/ThreadRegistry.cpp
   platform/Text.cpp
   platform/Path.cpp
 )

@@ -177,6 +177,47 @@ private:
   int m_nCursor;                // position of m_pCursor, 0 when unknown
 };
 
+// ---------------------------------------------------------------------------
+// One album in memory: the item table plus the album file's path, its
+// description, the folder relative item paths are resolved against, and the
+// box new thumbnails must fit. Album files are read and written only through
+// the album store.
+class ALBUM_CLASS CAlbumDoc2 : public CThumbTable2 {
+public:
+  CAlbumDoc2();
+  ~CAlbumDoc2();
+  // Copies every member as it is: both documents then share one item list.
+  // Only for transient copies.
+  CAlbumDoc2& operator=(const CAlbumDoc2& other);
+
+  int Load(const char* path, int withPictures);
+  int Save(const char* path);
+  int Refresh(CThumbnail2* item);
+  int SetThumbnailSize(WORD width, WORD height);
+  // Resolves a stored item path into full (MAX_PATH bytes); 1 when the
+  // result is absolute or names an existing file.
+  int GetThumbnailFullPath(const char* stored, char* full);
+  CThumbnail2* FindFileInDoc(const char* path);
+
+  const char* GetPath();
+  int SetPath(const char* path);  // 0 when the path does not fit (nothing changes)
+  const char* GetDescription();
+  void SetDescription(const char* description);
+  const char* GetExePath();
+  int SetExePath(const char* path);  // 0 when the path does not fit (nothing changes)
+  void SetAutoCheck(int autoCheck);
+
+private:
+  int CheckSourceFile(tagALBUMINFOHEADER* info, const char* full);
+
+  char m_szExePath[260];      // host program folder with trailing backslash
+  char m_szPath[260];         // album file last loaded or set
+  char m_szDescription[256];  // album title
+  int m_bAutoCheck;           // 1: Load refreshes items against their sources
+  WORD m_wThumbWidth;
+  WORD m_wThumbHeight;
+};
+
 // Sort keys and orders of CThumbTable2::SortBy.
 enum {
   ALBUM_SORT_NAME = 0,

@@ -1,0 +1,28 @@
+// Module-wide state of the album component: the resource module, the album
+// store library, the thread registry and the copy buffer.
+#pragma once
+
+#include <album.h>
+
+// Every dialog, string, menu, bitmap and cursor comes from this module
+// ("Morvex.dll", else "Morvane.dll", else the component itself).
+ALBUM_API HMODULE GetResourceModule();
+
+// The loaded album store library, or null when it could not be loaded.
+HMODULE GetAlbumStoreModule();
+
+// The component's own module handle.
+HMODULE GetOwnModule();
+
+// The items of the last Copy or Cut; null when nothing was copied. Owned by
+// the module: replacing it deletes the previous buffer.
+CAlbumDoc2* GetCopyBuffer();
+void SetCopyBuffer(CAlbumDoc2* buffer);
+
+// Runs a modal dialog from the resource module between LockupForModal and
+// UnlockForModal; returns the dialog's end code (-1 when it cannot run).
+ALBUM_API INT_PTR RunModalDialog(HMODULE resources, int dialogId, HWND owner, DLGPROC procedure, LPARAM param);
+
+// Shows a message box whose text (at most 299 characters) and caption (at
+// most 39) are strings of the resource module; returns the box's result.
+ALBUM_API int ShowResourceMessage(HWND owner, UINT textId, UINT captionId, UINT style);
