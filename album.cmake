@@ -5,6 +5,7 @@ add_library(album SHARED
   model/ThumbSearch.cpp
   model/ThumbnailMaker.cpp
   model/AlbumDoc.cpp
+  model/AlbumExports.cpp
   manager/Module.cpp
   manager/ThreadRegistry.cpp
   platform/Text.cpp

@@ -235,3 +235,31 @@ ALBUM_API CThumbnail2* CreateThumbnailFromPicture(void* dib, const char* path, W
                                                   WORD maxHeight, const char* description);
 ALBUM_API CThumbnail2* CreateThumbnailFromFile(const char* path, WORD maxWidth, WORD maxHeight,
                                                const char* description);
+
+// ---------------------------------------------------------------------------
+// Album files for hosts that open no album window.
+
+// Reads a whole album: *count items, *pictures an array of picture handles
+// and *infos an array of record blocks. Everything returned is the host's:
+// both arrays, every record block and every picture are freed with
+// ToviMemFree. Returns 0, -1 when memory or the document cannot be had,
+// -2 when the album cannot be loaded; on failure nothing is written.
+ALBUM_API int LoadAlbum(const char* path, int* count, void*** pictures, tagALBUMINFOHEADER*** infos);
+ALBUM_API void ChangeRelativePathDepth(int depth);
+
+// Path lists: one block of 260-byte entries grown with realloc; the caller
+// passes a null list with count 0 or its own list and count, and frees the
+// list with free().
+enum { ALBUM_PATH_ENTRY = 260 };
+
+// 1 when full has a drive and the extension ".ABM": folder (drive and folder
+// without the trailing backslash) and name (without extension) are filled,
+// each MAX_PATH bytes.
+ALBUM_API int SplitAlbumPath(const char* full, char* folder, char* name);
+// Appends the folder's subfolders, depth first. 0 done, -1 list and count
+// disagree, -2 the folder cannot be searched, -3 stopped, -4 out of memory.
+ALBUM_API int EnumSubfolders(const char* folder, char** list, int* count);
+// Appends the folder's picture files (matching pattern, or every picture
+// type when the pattern is empty). Returns the new count, or -1.
+ALBUM_API int EnumPictureFiles(const char* folder, char** list, int* count, const char* pattern);
+ALBUM_API int FileExists(const char* path);

@@ -1,0 +1,192 @@
+// Album files and folders for hosts that open no album window.
+#include <album.h>
+
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+
+#include <memory>
+#include <new>
+
+#include "platform/Path.h"
+#include "platform/Text.h"
+#include "platform/pixamo.h"
+
+namespace {
+
+int g_relativePathDepth = 1;
+
+// File types that count as pictures when a folder is listed.
+const char* const kPictureExtensions[] = {".PSF", ".JPG", ".BMP", ".TIF", ".GIF", ".png",
+                                          ".PCX", ".TGA", ".fpx", ".psd", ".PCD"};
+
+bool IsPictureExtension(const char* extension) {
+  for (const char* known : kPictureExtensions) {
+    if (lstrcmpiA(extension, known) == 0) return true;
+  }
+  return false;
+}
+
+bool ListIsConsistent(char** list, int* count) {
+  if (!list || !count) return false;
+  return (*list == nullptr) == (*count == 0) && *count >= 0;
+}
+
+// Appends one path to a list of 260-byte entries.
+bool AppendPath(char** list, int* count, const char* path) {
+  size_t bytes = (static_cast<size_t>(*count) + 1) * ALBUM_PATH_ENTRY;
+  char* grown = static_cast<char*>(realloc(*list, bytes));
+  if (!grown) return false;
+  *list = grown;
+  CopyText(grown + static_cast<size_t>(*count) * ALBUM_PATH_ENTRY, ALBUM_PATH_ENTRY, path);
+  ++*count;
+  return true;
+}
+
+// folder + "\" + name into out (MAX_PATH bytes); false when it does not fit.
+bool JoinPath(char* out, const char* folder, const char* name) {
+  size_t folderLength = strlen(folder);
+  if (!CopyTextWhole(out, MAX_PATH, folder) || folderLength + 1 >= MAX_PATH) return false;
+  out[folderLength] = '\\';
+  return CopyTextWhole(out + folderLength + 1, MAX_PATH - folderLength - 1, name);
+}
+
+class FindScope {
+public:
+  FindScope(const char* pattern, WIN32_FIND_DATAA* data) : handle_(FindFirstFileA(pattern, data)) {}
+  ~FindScope() {
+    if (handle_ != INVALID_HANDLE_VALUE) FindClose(handle_);
+  }
+  FindScope(const FindScope&) = delete;
+  FindScope& operator=(const FindScope&) = delete;
+  bool Found() const { return handle_ != INVALID_HANDLE_VALUE; }
+  bool Next(WIN32_FIND_DATAA* data) { return FindNextFileA(handle_, data) != 0; }
+
+private:
+  HANDLE handle_;
+};
+
+}  // namespace
+
+ALBUM_API int LoadAlbum(const char* path, int* count, void*** pictures, tagALBUMINFOHEADER*** infos) {
+  std::unique_ptr<CAlbumDoc2> document(new (std::nothrow) CAlbumDoc2);
+  if (!document) return -1;
+  if (!document->Load(path, 1)) return -2;
+
+  int n = document->GetCount();
+  DWORD arrayBytes = static_cast<DWORD>(n) * sizeof(void*);
+  auto** pictureArray = static_cast<void**>(ToviMemAlloc(TOVI_FIXED_ZERO, arrayBytes));
+  auto** infoArray = static_cast<tagALBUMINFOHEADER**>(ToviMemAlloc(TOVI_FIXED_ZERO, arrayBytes));
+  bool ok = pictureArray && infoArray;
+  for (int i = 0; ok && i < n; ++i) {
+    infoArray[i] = static_cast<tagALBUMINFOHEADER*>(ToviMemAlloc(TOVI_FIXED_ZERO, sizeof(tagALBUMINFOHEADER)));
+    if (!infoArray[i]) {
+      ok = false;
+      break;
+    }
+    memcpy(infoArray[i], document->GetThumbnail(i + 1)->GetInfo(), sizeof(tagALBUMINFOHEADER));
+  }
+  if (!ok) {
+    // Nothing is handed over: free the record blocks made so far.
+    for (int i = 0; infoArray && i < n; ++i) {
+      if (infoArray[i]) ToviMemFree(infoArray[i]);
+    }
+    if (pictureArray) ToviMemFree(pictureArray);
+    if (infoArray) ToviMemFree(infoArray);
+    return -1;
+  }
+  // The pictures change hands only once nothing can fail any more.
+  for (int i = 0; i < n; ++i) {
+    CThumbnail2* item = document->GetThumbnail(i + 1);
+    pictureArray[i] = item->GetDib();
+    item->SetDib(nullptr);
+  }
+  *count = n;
+  *pictures = pictureArray;
+  *infos = infoArray;
+  return 0;
+}
+
+ALBUM_API void ChangeRelativePathDepth(int depth) { g_relativePathDepth = depth; }
+
+ALBUM_API int SplitAlbumPath(const char* full, char* folder, char* name) {
+  if (!full || !folder || !name) return 0;
+  SplitPathParts parts;
+  if (!SplitAlbumPathParts(full, &parts) || !parts.drive[0]) return 0;
+  char extension[sizeof(parts.ext)];
+  CopyText(extension, parts.ext);
+  CharUpperA(extension);
+  if (strcmp(extension, ".ABM") != 0) return 0;
+
+  char joined[MAX_PATH];
+  CopyText(joined, parts.drive);
+  size_t used = strlen(joined);
+  CopyText(joined + used, sizeof(joined) - used, parts.dir);
+  size_t length = strlen(joined);
+  if (length > 0 && (joined[length - 1] == '\\' || joined[length - 1] == '/')) joined[length - 1] = '\0';
+  CopyText(folder, MAX_PATH, joined);
+  CopyText(name, MAX_PATH, parts.fname);
+  return 1;
+}
+
+ALBUM_API int EnumSubfolders(const char* folder, char** list, int* count) {
+  if (!folder || !ListIsConsistent(list, count)) return -1;
+  // Every name is searched, not only names without an extension, so that
+  // folders such as "2020.06" are listed too.
+  char pattern[MAX_PATH];
+  if (!JoinPath(pattern, folder, "*")) return -2;
+  WIN32_FIND_DATAA data;
+  FindScope find(pattern, &data);
+  if (!find.Found()) return -2;
+  do {
+    if (AbortPictureProcessing()) return -3;
+    if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
+    if (strcmp(data.cFileName, ".") == 0 || strcmp(data.cFileName, "..") == 0) continue;
+    char path[MAX_PATH];
+    if (!JoinPath(path, folder, data.cFileName)) continue;
+    if (!AppendPath(list, count, path)) return -4;
+    int result = EnumSubfolders(path, list, count);
+    if (result == -3 || result == -4) return result;
+  } while (find.Next(&data));
+  return 0;
+}
+
+ALBUM_API int EnumPictureFiles(const char* folder, char** list, int* count, const char* pattern) {
+  if (!folder || !ListIsConsistent(list, count)) return -1;
+  WIN32_FIND_DATAA data;
+  char search[MAX_PATH];
+  char path[MAX_PATH];
+  if (pattern && pattern[0]) {
+    if (!JoinPath(search, folder, pattern)) return *count;
+    FindScope find(search, &data);
+    if (!find.Found()) return *count;
+    do {
+      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+      const char* dot = strrchr(data.cFileName, '.');
+      if (!dot || !IsPictureExtension(dot) || !JoinPath(path, folder, data.cFileName)) continue;
+      if (!AppendPath(list, count, path)) *count = 0;
+    } while (find.Next(&data));
+    return *count;
+  }
+  for (const char* extension : kPictureExtensions) {
+    char each[16] = "*";
+    CopyText(each + 1, sizeof(each) - 1, extension);
+    if (!JoinPath(search, folder, each)) return *count;
+    FindScope find(search, &data);
+    if (!find.Found()) continue;
+    do {
+      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+      if (!JoinPath(path, folder, data.cFileName)) continue;
+      if (!AppendPath(list, count, path)) {
+        *count = 0;
+        break;
+      }
+    } while (find.Next(&data));
+  }
+  return *count;
+}
+
+ALBUM_API int FileExists(const char* path) {
+  struct _stat64 status;
+  return path && _stat64(path, &status) == 0 ? 1 : 0;
+}
