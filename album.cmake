@@ -6,6 +6,7 @@ add_library(album SHARED
   model/ThumbnailMaker.cpp
   model/AlbumDoc.cpp
   model/AlbumExports.cpp
+  model/XmlExport.cpp
   manager/Module.cpp
   manager/ThreadRegistry.cpp
   platform/Text.cpp
@@ -15,3 +16,6 @@ albumkit_dll(album OUTPUT_NAME album)
 target_compile_definitions(album PRIVATE ALBUM_BUILDING_DLL)
 target_include_directories(album PUBLIC ${CMAKE_SOURCE_DIR}/include PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(album PRIVATE qildll pixamo)
+target_link_libraries(album PRIVATE ole32 oleaut32 uuid)
+# Stdcall exports keep their plain names (CreateXabm, not CreateXabm@8).
+target_link_options(album PRIVATE -Wl,--kill-at)

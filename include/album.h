@@ -263,3 +263,8 @@ ALBUM_API int EnumSubfolders(const char* folder, char** list, int* count);
 // type when the pattern is empty). Returns the new count, or -1.
 ALBUM_API int EnumPictureFiles(const char* folder, char** list, int* count, const char* pattern);
 ALBUM_API int FileExists(const char* path);
+
+// Writes the album as XML (album, title, desc, thumbnails/thumbnail with seq,
+// link and desc). 0 when saved, -2 when the album cannot be loaded, -1 for
+// every other failure.
+ALBUM_API int __stdcall CreateXabm(const char* albumPath, const char* outputPath);
