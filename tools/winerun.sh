@@ -19,8 +19,11 @@ albumkit_ensure_prefix || exit 1
 
 if [ -z "${DISPLAY:-}" ]; then
   albumkit_start_xvfb || exit 1
-  trap albumkit_stop_xvfb EXIT
   "$ALBUMKIT_WINE" "$@"
-  exit $?
+  status=$?
+  # The prefix's helper processes hold the private display: end them first.
+  "$ALBUMKIT_WINESERVER" -k >/dev/null 2>&1
+  albumkit_stop_xvfb
+  exit $status
 fi
 exec "$ALBUMKIT_WINE" "$@"
