@@ -174,16 +174,15 @@ std::string Conversions(const std::string& format) {
   return found;
 }
 
+BOOL CALLBACK CollectBlock(HMODULE, LPCSTR, LPSTR name, LONG_PTR blocks) {
+  if (IS_INTRESOURCE(name))
+    reinterpret_cast<std::set<UINT>*>(blocks)->insert(LOWORD(reinterpret_cast<ULONG_PTR>(name)));
+  return TRUE;
+}
+
 std::set<UINT> StringIdsInModule(HMODULE module) {
   std::set<UINT> blocks;
-  EnumResourceNamesA(
-      module, RT_STRING,
-      [](HMODULE, LPCSTR, LPSTR name, LONG_PTR found) -> BOOL {
-        if (IS_INTRESOURCE(name))
-          reinterpret_cast<std::set<UINT>*>(found)->insert(LOWORD(reinterpret_cast<ULONG_PTR>(name)));
-        return TRUE;
-      },
-      reinterpret_cast<LONG_PTR>(&blocks));
+  EnumResourceNamesA(module, RT_STRING, CollectBlock, reinterpret_cast<LONG_PTR>(&blocks));
   // Block b holds the strings (b - 1) * 16 to (b - 1) * 16 + 15.
   std::set<UINT> ids;
   for (UINT block : blocks)
@@ -206,7 +205,7 @@ TEST(MorvexStrings, EveryTextLoadsAndFitsItsCallersBuffer) {
 }
 
 TEST(MorvexStrings, FormatsCarryExactlyTheCallersConversions) {
-  ASSERT_NE(Morvex(), nullptr);
+  ASSERT_NE(Morvex(), nullptr) << "expected Morvex.dll to load";
   for (const StringSpec& s : kStrings) {
     std::string text = Load(Morvex(), s.id);
     if (s.conversions) {
@@ -219,7 +218,7 @@ TEST(MorvexStrings, FormatsCarryExactlyTheCallersConversions) {
 }
 
 TEST(MorvexStrings, TextsReadAsTheirRole) {
-  ASSERT_NE(Morvex(), nullptr);
+  ASSERT_NE(Morvex(), nullptr) << "expected Morvex.dll to load";
   for (const StringSpec& s : kStrings) {
     std::string text = Load(Morvex(), s.id);
     if (text.empty()) continue;  // reported by the loading test
@@ -251,7 +250,7 @@ TEST(MorvexStrings, TextsReadAsTheirRole) {
 }
 
 TEST(MorvexStrings, StringTableHoldsExactlyTheListedIds) {
-  ASSERT_NE(Morvex(), nullptr);
+  ASSERT_NE(Morvex(), nullptr) << "expected Morvex.dll to load";
   for (UINT id : kOtherKinds)
     EXPECT_EQ(Load(Morvex(), id), "") << "id " << id << " is another kind of resource, not a string";
 
@@ -275,20 +274,20 @@ struct IconBitmaps {
 };
 
 TEST(MorvexCursor, DragCursorIs32PixelsWithTheArrowTipAtTheHotspot) {
-  ASSERT_NE(Morvex(), nullptr);
+  ASSERT_NE(Morvex(), nullptr) << "expected Morvex.dll to load";
   HCURSOR cursor = LoadCursorA(Morvex(), MAKEINTRESOURCEA(IDC_DRAGCURSOR));
   ASSERT_NE(cursor, nullptr) << "LoadCursorA(" << IDC_DRAGCURSOR << ") failed, error " << GetLastError();
   IconBitmaps bitmaps;
-  ASSERT_TRUE(GetIconInfo(cursor, &bitmaps.info));
+  ASSERT_TRUE(GetIconInfo(cursor, &bitmaps.info)) << "GetIconInfo failed, error " << GetLastError();
   EXPECT_FALSE(bitmaps.info.fIcon) << "expected a cursor, got an icon";
-  EXPECT_EQ(bitmaps.info.xHotspot, 0u);
-  EXPECT_EQ(bitmaps.info.yHotspot, 0u);
+  EXPECT_EQ(bitmaps.info.xHotspot, 0u) << "expected the hotspot at the arrow tip (0, 0)";
+  EXPECT_EQ(bitmaps.info.yHotspot, 0u) << "expected the hotspot at the arrow tip (0, 0)";
   EXPECT_EQ(bitmaps.info.hbmColor, nullptr) << "expected a monochrome cursor";
 
   // A monochrome cursor's mask holds the AND plane over the XOR plane.
   BITMAP mask = {};
   ASSERT_TRUE(GetObjectA(bitmaps.info.hbmMask, sizeof(mask), &mask));
-  EXPECT_EQ(mask.bmWidth, 32);
+  EXPECT_EQ(mask.bmWidth, 32) << "expected a 32-pixel cursor";
   ASSERT_EQ(mask.bmHeight, 64) << "expected 32 rows of AND mask over 32 of XOR plane";
 
   struct {
@@ -305,7 +304,7 @@ TEST(MorvexCursor, DragCursorIs32PixelsWithTheArrowTipAtTheHotspot) {
   int got = GetDIBits(screen, bitmaps.info.hbmMask, 0, 64, rows, reinterpret_cast<BITMAPINFO*>(&bmi),
                       DIB_RGB_COLORS);
   ReleaseDC(nullptr, screen);
-  ASSERT_EQ(got, 64);
+  ASSERT_EQ(got, 64) << "expected all 64 mask rows from GetDIBits";
   auto bit = [&](int x, int y) { return (reinterpret_cast<BYTE*>(&rows[y])[x / 8] >> (7 - x % 8)) & 1; };
   EXPECT_EQ(bit(0, 0), 0) << "the arrow tip at the hotspot must be opaque";
   EXPECT_EQ(bit(0, 32), 0) << "the arrow tip must be black";
@@ -318,18 +317,25 @@ TEST(MorvexCursor, DragCursorIs32PixelsWithTheArrowTipAtTheHotspot) {
 }
 
 TEST(MorvexModule, IsResourceOnlyAndLoadsAsDataFile) {
-  ASSERT_NE(Morvex(), nullptr);
+  ASSERT_NE(Morvex(), nullptr) << "expected Morvex.dll to load";
   auto* base = reinterpret_cast<const BYTE*>(Morvex());
   auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
   auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + dos->e_lfanew);
   EXPECT_EQ(nt->OptionalHeader.AddressOfEntryPoint, 0u) << "expected no entry point";
-  EXPECT_EQ(nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].Size, 0u)
-      << "expected no imports";
+  const IMAGE_DATA_DIRECTORY& imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+  int imported = 0;
+  if (imports.VirtualAddress) {
+    auto* d = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
+    for (; d->Name; ++d) ++imported;
+  }
+  EXPECT_EQ(imported, 0) << "expected no imported DLLs";
 
   HMODULE data = LoadLibraryExA("Morvex.dll", nullptr, LOAD_LIBRARY_AS_DATAFILE);
   ASSERT_NE(data, nullptr) << "LoadLibraryExA as data file failed, error " << GetLastError();
-  EXPECT_EQ(Load(data, IDS_UNTITLED_ALBUM), Load(Morvex(), IDS_UNTITLED_ALBUM));
-  EXPECT_NE(LoadCursorA(data, MAKEINTRESOURCEA(IDC_DRAGCURSOR)), nullptr);
+  EXPECT_EQ(Load(data, IDS_UNTITLED_ALBUM), Load(Morvex(), IDS_UNTITLED_ALBUM))
+      << "expected the same text through the data-file handle";
+  EXPECT_NE(LoadCursorA(data, MAKEINTRESOURCEA(IDC_DRAGCURSOR)), nullptr)
+      << "expected the drag cursor through the data-file handle";
   FreeLibrary(data);
 }
 
