@@ -20,7 +20,7 @@ enum class Role {
   Text,     // anything else: list entries, units, tab and button texts
 };
 
-struct StringSpec {
+struct ExpectedString {
   UINT id;
   const char* name;
   int buffer;               // smallest buffer any caller loads it into, NUL included
@@ -38,109 +38,109 @@ constexpr int kPictureInfo = 256;
 constexpr int kSearchTexts = 256;
 constexpr int kNameOrFilter = 260;
 
-#define SPEC(id, buffer, role, conversions) {id, #id, buffer, Role::role, conversions}
-const StringSpec kStrings[] = {
-    SPEC(IDS_CANNOT_OPEN_PICTURE, kMessage, Message, nullptr),
-    SPEC(IDS_PICTURE_FILE_ERROR, kMessage, Message, nullptr),
-    SPEC(IDS_INVALID_ALBUM_NAME, kMessage, Message, nullptr),
-    SPEC(IDS_ASK_SAVE_CHANGES, kMessage, Message, nullptr),
-    SPEC(IDS_ALBUM_NAME_EXISTS, kMessage, Message, nullptr),
-    SPEC(IDS_CANNOT_PREPARE_PICTURE, kMessage, Message, nullptr),
-    SPEC(IDS_ASK_DELETE_ALBUM, kMessage, Message, nullptr),
-    SPEC(IDS_CANNOT_DELETE_ALBUM, kMessage, Message, nullptr),
-    SPEC(IDS_ALBUM_NAME_RESERVED, kMessage, Message, nullptr),
-    SPEC(IDS_INVALID_DATE_RANGE, kMessage, Message, nullptr),
-    SPEC(IDS_ASK_SAVE_RESULTS, kMessage, Message, nullptr),
-    SPEC(IDS_ASK_REMOVE_RESOURCES, kMessage, Message, nullptr),
-    SPEC(IDS_SOME_DROPS_FAILED, kMessage, Message, nullptr),
-    SPEC(IDS_NO_WILDCARDS_IN_NAME, kMessage, Message, nullptr),
-    SPEC(IDS_ASK_REFRESH_DUPLICATE, kMessage, Message, "s"),
-    SPEC(IDS_PATH_TOO_LONG, kMessage, Message, nullptr),
+#define ROW(id, buffer, role, conversions) {id, #id, buffer, Role::role, conversions}
+const ExpectedString kStrings[] = {
+    ROW(IDS_CANNOT_OPEN_PICTURE, kMessage, Message, nullptr),
+    ROW(IDS_PICTURE_FILE_ERROR, kMessage, Message, nullptr),
+    ROW(IDS_INVALID_ALBUM_NAME, kMessage, Message, nullptr),
+    ROW(IDS_ASK_SAVE_CHANGES, kMessage, Message, nullptr),
+    ROW(IDS_ALBUM_NAME_EXISTS, kMessage, Message, nullptr),
+    ROW(IDS_CANNOT_PREPARE_PICTURE, kMessage, Message, nullptr),
+    ROW(IDS_ASK_DELETE_ALBUM, kMessage, Message, nullptr),
+    ROW(IDS_CANNOT_DELETE_ALBUM, kMessage, Message, nullptr),
+    ROW(IDS_ALBUM_NAME_RESERVED, kMessage, Message, nullptr),
+    ROW(IDS_INVALID_DATE_RANGE, kMessage, Message, nullptr),
+    ROW(IDS_ASK_SAVE_RESULTS, kMessage, Message, nullptr),
+    ROW(IDS_ASK_REMOVE_RESOURCES, kMessage, Message, nullptr),
+    ROW(IDS_SOME_DROPS_FAILED, kMessage, Message, nullptr),
+    ROW(IDS_NO_WILDCARDS_IN_NAME, kMessage, Message, nullptr),
+    ROW(IDS_ASK_REFRESH_DUPLICATE, kMessage, Message, "s"),
+    ROW(IDS_PATH_TOO_LONG, kMessage, Message, nullptr),
 
-    SPEC(IDS_CAPTION_ADD_RESOURCES, kCaption, Caption, nullptr),
-    SPEC(IDS_TITLE_ADD_TO_ALBUM, kChooserTitle, Caption, nullptr),
-    SPEC(IDS_CAPTION_ALBUM, kCaption, Caption, nullptr),
-    SPEC(IDS_CAPTION_ALBUM_MANAGER, kCaption, Caption, nullptr),
-    SPEC(IDS_CAPTION_RESOURCE_ALBUM, kCaption, Caption, nullptr),
-    SPEC(IDS_TITLE_OPEN_ALBUM, kChooserTitle, Caption, nullptr),
-    SPEC(IDS_CAPTION_SEARCH, kCaption, Caption, nullptr),
-    SPEC(IDS_CAPTION_PHOTO_ALBUM, kCaption, Caption, nullptr),
+    ROW(IDS_CAPTION_ADD_RESOURCES, kCaption, Caption, nullptr),
+    ROW(IDS_TITLE_ADD_TO_ALBUM, kChooserTitle, Caption, nullptr),
+    ROW(IDS_CAPTION_ALBUM, kCaption, Caption, nullptr),
+    ROW(IDS_CAPTION_ALBUM_MANAGER, kCaption, Caption, nullptr),
+    ROW(IDS_CAPTION_RESOURCE_ALBUM, kCaption, Caption, nullptr),
+    ROW(IDS_TITLE_OPEN_ALBUM, kChooserTitle, Caption, nullptr),
+    ROW(IDS_CAPTION_SEARCH, kCaption, Caption, nullptr),
+    ROW(IDS_CAPTION_PHOTO_ALBUM, kCaption, Caption, nullptr),
 
-    SPEC(IDS_FMT_ITEM_INFO, 100, Text, "dddddd"),
-    SPEC(IDS_FMT_ITEM_COUNT, kUnstated, Text, "d"),
-    SPEC(IDS_SEARCH_STARTING, 50, Text, nullptr),
-    SPEC(IDS_FMT_SEARCHING, 100, Text, "s"),
-    SPEC(IDS_FMT_SEARCH_DONE, kUnstated, Text, "d"),
+    ROW(IDS_FMT_ITEM_INFO, 100, Text, "dddddd"),
+    ROW(IDS_FMT_ITEM_COUNT, kUnstated, Text, "d"),
+    ROW(IDS_SEARCH_STARTING, 50, Text, nullptr),
+    ROW(IDS_FMT_SEARCHING, 100, Text, "s"),
+    ROW(IDS_FMT_SEARCH_DONE, kUnstated, Text, "d"),
 
-    SPEC(IDS_UNTITLED_ALBUM, kNameOrFilter, Text, nullptr),
-    SPEC(IDS_ALL_ALBUMS, kUnstated, Text, nullptr),
+    ROW(IDS_UNTITLED_ALBUM, kNameOrFilter, Text, nullptr),
+    ROW(IDS_ALL_ALBUMS, kUnstated, Text, nullptr),
 
-    SPEC(IDS_TIP_ADD, kUnstated, Text, nullptr),
-    SPEC(IDS_TIP_ACQUIRE, kUnstated, Text, nullptr),
-    SPEC(IDS_TIP_SORT, kUnstated, Text, nullptr),
-    SPEC(IDS_TIP_DELETE, kUnstated, Text, nullptr),
-    SPEC(IDS_TIP_SAVE, kUnstated, Text, nullptr),
-    SPEC(IDS_TIP_PRINT, kUnstated, Text, nullptr),
-    SPEC(IDS_TIP_SEARCH, kUnstated, Text, nullptr),
-    SPEC(IDS_TIP_BATCH, kUnstated, Text, nullptr),
-    SPEC(IDS_TIP_HELP, kUnstated, Text, nullptr),
+    ROW(IDS_TIP_ADD, kUnstated, Text, nullptr),
+    ROW(IDS_TIP_ACQUIRE, kUnstated, Text, nullptr),
+    ROW(IDS_TIP_SORT, kUnstated, Text, nullptr),
+    ROW(IDS_TIP_DELETE, kUnstated, Text, nullptr),
+    ROW(IDS_TIP_SAVE, kUnstated, Text, nullptr),
+    ROW(IDS_TIP_PRINT, kUnstated, Text, nullptr),
+    ROW(IDS_TIP_SEARCH, kUnstated, Text, nullptr),
+    ROW(IDS_TIP_BATCH, kUnstated, Text, nullptr),
+    ROW(IDS_TIP_HELP, kUnstated, Text, nullptr),
 
-    SPEC(IDS_PRINT_BOX_1IN, kUnstated, Text, nullptr),
-    SPEC(IDS_PRINT_BOX_1_5IN, kUnstated, Text, nullptr),
-    SPEC(IDS_PRINT_BOX_2IN, kUnstated, Text, nullptr),
-    SPEC(IDS_PRINT_BOX_2_5IN, kUnstated, Text, nullptr),
-    SPEC(IDS_PRINT_NAMES, kUnstated, Text, nullptr),
+    ROW(IDS_PRINT_BOX_1IN, kUnstated, Text, nullptr),
+    ROW(IDS_PRINT_BOX_1_5IN, kUnstated, Text, nullptr),
+    ROW(IDS_PRINT_BOX_2IN, kUnstated, Text, nullptr),
+    ROW(IDS_PRINT_BOX_2_5IN, kUnstated, Text, nullptr),
+    ROW(IDS_PRINT_NAMES, kUnstated, Text, nullptr),
 
-    SPEC(IDS_TAB_NAME_LOCATION, kSearchTexts, Text, nullptr),
-    SPEC(IDS_TAB_DATE, kSearchTexts, Text, nullptr),
-    SPEC(IDS_TAB_TYPE_SIZE, kSearchTexts, Text, nullptr),
-    SPEC(IDS_SIZE_AT_LEAST, kSearchTexts, Text, nullptr),
-    SPEC(IDS_SIZE_AT_MOST, kSearchTexts, Text, nullptr),
-    SPEC(IDS_BUTTON_CONTINUE, kSearchTexts, Text, nullptr),
-    SPEC(IDS_BUTTON_FIND, kSearchTexts, Text, nullptr),
+    ROW(IDS_TAB_NAME_LOCATION, kSearchTexts, Text, nullptr),
+    ROW(IDS_TAB_DATE, kSearchTexts, Text, nullptr),
+    ROW(IDS_TAB_TYPE_SIZE, kSearchTexts, Text, nullptr),
+    ROW(IDS_SIZE_AT_LEAST, kSearchTexts, Text, nullptr),
+    ROW(IDS_SIZE_AT_MOST, kSearchTexts, Text, nullptr),
+    ROW(IDS_BUTTON_CONTINUE, kSearchTexts, Text, nullptr),
+    ROW(IDS_BUTTON_FIND, kSearchTexts, Text, nullptr),
 
-    SPEC(IDS_INFO_COL_PROPERTY, kUnstated, Text, nullptr),
-    SPEC(IDS_INFO_COL_VALUE, kUnstated, Text, nullptr),
-    SPEC(IDS_UNIT_BITS_PER_PIXEL, kPictureInfo, Text, nullptr),
-    SPEC(IDS_UNIT_SECONDS, kPictureInfo, Text, nullptr),
-    SPEC(IDS_UNIT_MILLIMETRES, kPictureInfo, Text, nullptr),
-    SPEC(IDS_UNIT_PIXELS_PER_INCH, kPictureInfo, Text, nullptr),
-    SPEC(IDS_ISO_PREFIX, kPictureInfo, Prefix, nullptr),
-    SPEC(IDS_FLASH_FIRED, kPictureInfo, Text, nullptr),
-    SPEC(IDS_FLASH_NOT_FIRED, kPictureInfo, Text, nullptr),
-    SPEC(IDS_LIGHT_UNKNOWN, kPictureInfo, Text, nullptr),
-    SPEC(IDS_LIGHT_DAYLIGHT, kPictureInfo, Text, nullptr),
-    SPEC(IDS_LIGHT_FLUORESCENT, kPictureInfo, Text, nullptr),
-    SPEC(IDS_LIGHT_TUNGSTEN, kPictureInfo, Text, nullptr),
-    SPEC(IDS_LIGHT_FLASH, kPictureInfo, Text, nullptr),
-    SPEC(IDS_PROGRAM_NORMAL, kPictureInfo, Text, nullptr),
-    SPEC(IDS_PROGRAM_MANUAL, kPictureInfo, Text, nullptr),
-    SPEC(IDS_PROGRAM_APERTURE_PRIORITY, kPictureInfo, Text, nullptr),
-    SPEC(IDS_PROGRAM_SHUTTER_PRIORITY, kPictureInfo, Text, nullptr),
-    SPEC(IDS_PROGRAM_CREATIVE, kPictureInfo, Text, nullptr),
-    SPEC(IDS_PROGRAM_ACTION, kPictureInfo, Text, nullptr),
-    SPEC(IDS_PROGRAM_PORTRAIT, kPictureInfo, Text, nullptr),
-    SPEC(IDS_PROGRAM_LANDSCAPE, kPictureInfo, Text, nullptr),
-    SPEC(IDS_INFO_MAKE, kPictureInfo, Label, nullptr),
-    SPEC(IDS_INFO_MODEL, kPictureInfo, Label, nullptr),
-    SPEC(IDS_INFO_EXIF_VERSION, kPictureInfo, Label, nullptr),
-    SPEC(IDS_INFO_DATE_TAKEN, kPictureInfo, Label, nullptr),
-    SPEC(IDS_INFO_DATE_DIGITIZED, kPictureInfo, Label, nullptr),
-    SPEC(IDS_INFO_COMPRESSION, kPictureInfo, Label, nullptr),
-    SPEC(IDS_INFO_EXPOSURE_TIME, kPictureInfo, Label, nullptr),
-    SPEC(IDS_INFO_F_NUMBER, kPictureInfo, Label, nullptr),
-    SPEC(IDS_INFO_EXPOSURE_BIAS, kPictureInfo, Label, nullptr),
-    SPEC(IDS_INFO_FOCAL_LENGTH, kPictureInfo, Label, nullptr),
-    SPEC(IDS_INFO_FOCAL_PLANE_XRES, kPictureInfo, Label, nullptr),
-    SPEC(IDS_INFO_FOCAL_PLANE_YRES, kPictureInfo, Label, nullptr),
-    SPEC(IDS_INFO_ISO_SPEED, kPictureInfo, Label, nullptr),
-    SPEC(IDS_INFO_FLASH, kPictureInfo, Label, nullptr),
-    SPEC(IDS_INFO_LIGHT_SOURCE, kPictureInfo, Label, nullptr),
-    SPEC(IDS_INFO_EXPOSURE_PROGRAM, kPictureInfo, Label, nullptr),
+    ROW(IDS_INFO_COL_PROPERTY, kUnstated, Text, nullptr),
+    ROW(IDS_INFO_COL_VALUE, kUnstated, Text, nullptr),
+    ROW(IDS_UNIT_BITS_PER_PIXEL, kPictureInfo, Text, nullptr),
+    ROW(IDS_UNIT_SECONDS, kPictureInfo, Text, nullptr),
+    ROW(IDS_UNIT_MILLIMETRES, kPictureInfo, Text, nullptr),
+    ROW(IDS_UNIT_PIXELS_PER_INCH, kPictureInfo, Text, nullptr),
+    ROW(IDS_ISO_PREFIX, kPictureInfo, Prefix, nullptr),
+    ROW(IDS_FLASH_FIRED, kPictureInfo, Text, nullptr),
+    ROW(IDS_FLASH_NOT_FIRED, kPictureInfo, Text, nullptr),
+    ROW(IDS_LIGHT_UNKNOWN, kPictureInfo, Text, nullptr),
+    ROW(IDS_LIGHT_DAYLIGHT, kPictureInfo, Text, nullptr),
+    ROW(IDS_LIGHT_FLUORESCENT, kPictureInfo, Text, nullptr),
+    ROW(IDS_LIGHT_TUNGSTEN, kPictureInfo, Text, nullptr),
+    ROW(IDS_LIGHT_FLASH, kPictureInfo, Text, nullptr),
+    ROW(IDS_PROGRAM_NORMAL, kPictureInfo, Text, nullptr),
+    ROW(IDS_PROGRAM_MANUAL, kPictureInfo, Text, nullptr),
+    ROW(IDS_PROGRAM_APERTURE_PRIORITY, kPictureInfo, Text, nullptr),
+    ROW(IDS_PROGRAM_SHUTTER_PRIORITY, kPictureInfo, Text, nullptr),
+    ROW(IDS_PROGRAM_CREATIVE, kPictureInfo, Text, nullptr),
+    ROW(IDS_PROGRAM_ACTION, kPictureInfo, Text, nullptr),
+    ROW(IDS_PROGRAM_PORTRAIT, kPictureInfo, Text, nullptr),
+    ROW(IDS_PROGRAM_LANDSCAPE, kPictureInfo, Text, nullptr),
+    ROW(IDS_INFO_MAKE, kPictureInfo, Label, nullptr),
+    ROW(IDS_INFO_MODEL, kPictureInfo, Label, nullptr),
+    ROW(IDS_INFO_EXIF_VERSION, kPictureInfo, Label, nullptr),
+    ROW(IDS_INFO_DATE_TAKEN, kPictureInfo, Label, nullptr),
+    ROW(IDS_INFO_DATE_DIGITIZED, kPictureInfo, Label, nullptr),
+    ROW(IDS_INFO_COMPRESSION, kPictureInfo, Label, nullptr),
+    ROW(IDS_INFO_EXPOSURE_TIME, kPictureInfo, Label, nullptr),
+    ROW(IDS_INFO_F_NUMBER, kPictureInfo, Label, nullptr),
+    ROW(IDS_INFO_EXPOSURE_BIAS, kPictureInfo, Label, nullptr),
+    ROW(IDS_INFO_FOCAL_LENGTH, kPictureInfo, Label, nullptr),
+    ROW(IDS_INFO_FOCAL_PLANE_XRES, kPictureInfo, Label, nullptr),
+    ROW(IDS_INFO_FOCAL_PLANE_YRES, kPictureInfo, Label, nullptr),
+    ROW(IDS_INFO_ISO_SPEED, kPictureInfo, Label, nullptr),
+    ROW(IDS_INFO_FLASH, kPictureInfo, Label, nullptr),
+    ROW(IDS_INFO_LIGHT_SOURCE, kPictureInfo, Label, nullptr),
+    ROW(IDS_INFO_EXPOSURE_PROGRAM, kPictureInfo, Label, nullptr),
 
-    SPEC(IDS_PICTURE_FILTER, kNameOrFilter, Text, nullptr),
+    ROW(IDS_PICTURE_FILTER, kNameOrFilter, Text, nullptr),
 };
-#undef SPEC
+#undef ROW
 
 // Resources of other kinds; none of them may also be a string.
 const UINT kOtherKinds[] = {
@@ -193,7 +193,7 @@ std::set<UINT> StringIdsInModule(HMODULE module) {
 
 TEST(MorvexStrings, EveryTextLoadsAndFitsItsCallersBuffer) {
   ASSERT_NE(Morvex(), nullptr) << "LoadLibraryA(\"Morvex.dll\") failed, error " << GetLastError();
-  for (const StringSpec& s : kStrings) {
+  for (const ExpectedString& s : kStrings) {
     std::string text = Load(Morvex(), s.id);
     EXPECT_FALSE(text.empty()) << s.name << " (" << s.id << ") expected a text, got none";
     EXPECT_LE(static_cast<int>(text.size()) + 1, s.buffer)
@@ -206,7 +206,7 @@ TEST(MorvexStrings, EveryTextLoadsAndFitsItsCallersBuffer) {
 
 TEST(MorvexStrings, FormatsCarryExactlyTheCallersConversions) {
   ASSERT_NE(Morvex(), nullptr) << "expected Morvex.dll to load";
-  for (const StringSpec& s : kStrings) {
+  for (const ExpectedString& s : kStrings) {
     std::string text = Load(Morvex(), s.id);
     if (s.conversions) {
       EXPECT_EQ(Conversions(text), s.conversions) << s.name << ": \"" << text << "\"";
@@ -219,7 +219,7 @@ TEST(MorvexStrings, FormatsCarryExactlyTheCallersConversions) {
 
 TEST(MorvexStrings, TextsReadAsTheirRole) {
   ASSERT_NE(Morvex(), nullptr) << "expected Morvex.dll to load";
-  for (const StringSpec& s : kStrings) {
+  for (const ExpectedString& s : kStrings) {
     std::string text = Load(Morvex(), s.id);
     if (text.empty()) continue;  // reported by the loading test
     char first = text.front(), last = text.back();
@@ -255,7 +255,7 @@ TEST(MorvexStrings, StringTableHoldsExactlyTheListedIds) {
     EXPECT_EQ(Load(Morvex(), id), "") << "id " << id << " is another kind of resource, not a string";
 
   std::set<UINT> expected;
-  for (const StringSpec& s : kStrings) expected.insert(s.id);
+  for (const ExpectedString& s : kStrings) expected.insert(s.id);
   ASSERT_EQ(expected.size(), sizeof(kStrings) / sizeof(kStrings[0])) << "an id is listed twice";
   std::set<UINT> found = StringIdsInModule(Morvex());
   for (UINT id : found)
