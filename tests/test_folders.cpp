@@ -1,0 +1,177 @@
+// Album path splitting, file checks and folder listings handed to hosts.
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "../platform/qil.h"
+#include "ItemFactory.h"
+
+namespace {
+
+// A temporary folder tree, removed afterwards.
+class FolderTree {
+public:
+  FolderTree() {
+    char base[MAX_PATH];
+    GetTempPathA(sizeof(base), base);
+    root_ = std::string(base) + "albumkit-folders-" + std::to_string(GetCurrentProcessId());
+    CreateDirectoryA(root_.c_str(), nullptr);
+  }
+  ~FolderTree() { RemoveTree(root_); }
+  FolderTree(const FolderTree&) = delete;
+  FolderTree& operator=(const FolderTree&) = delete;
+
+  const std::string& root() const { return root_; }
+  std::string Folder(const std::string& relative) {
+    std::string path = root_ + "\\" + relative;
+    CreateDirectoryA(path.c_str(), nullptr);
+    return path;
+  }
+  std::string File(const std::string& relative) {
+    std::string path = root_ + "\\" + relative;
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    CloseHandle(file);
+    return path;
+  }
+
+private:
+  static void RemoveTree(const std::string& folder) {
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA((folder + "\\*").c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+      do {
+        std::string name = data.cFileName;
+        if (name == "." || name == "..") continue;
+        std::string path = folder + "\\" + name;
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+          RemoveTree(path);
+        } else {
+          DeleteFileA(path.c_str());
+        }
+      } while (FindNextFileA(find, &data));
+      FindClose(find);
+    }
+    RemoveDirectoryA(folder.c_str());
+  }
+  std::string root_;
+};
+
+std::vector<std::string> Entries(const char* list, int count) {
+  std::vector<std::string> entries;
+  for (int i = 0; i < count; ++i) entries.push_back(list + static_cast<size_t>(i) * ALBUM_PATH_ENTRY);
+  return entries;
+}
+
+}  // namespace
+
+TEST(SplitAlbumPath, NeedsADriveAndTheAlbumExtension) {
+  char folder[MAX_PATH] = "unchanged";
+  char name[MAX_PATH] = "unchanged";
+  EXPECT_EQ(SplitAlbumPath("C:\\Albums\\Holiday.abm", folder, name), 1);
+  EXPECT_STREQ(folder, "C:\\Albums");
+  EXPECT_STREQ(name, "Holiday");
+  EXPECT_EQ(SplitAlbumPath("D:\\x\\y\\Trip 2020.ABM", folder, name), 1);
+  EXPECT_STREQ(folder, "D:\\x\\y");
+  EXPECT_STREQ(name, "Trip 2020");
+  EXPECT_EQ(SplitAlbumPath("\\\\server\\share\\a.abm", folder, name), 1) << "a network path has a drive";
+  EXPECT_STREQ(name, "a");
+
+  Put(folder, "unchanged");
+  EXPECT_EQ(SplitAlbumPath("Albums\\Holiday.abm", folder, name), 0) << "no drive";
+  EXPECT_EQ(SplitAlbumPath("C:\\Albums\\Holiday.jpg", folder, name), 0) << "not an album";
+  EXPECT_EQ(SplitAlbumPath(nullptr, folder, name), 0);
+  EXPECT_EQ(SplitAlbumPath("C:\\a.abm", nullptr, name), 0);
+  EXPECT_STREQ(folder, "unchanged") << "nothing is written on failure";
+}
+
+TEST(FileExists, AnswersForFilesAndFolders) {
+  FolderTree tree;
+  EXPECT_EQ(FileExists(tree.File("a.jpg").c_str()), 1);
+  EXPECT_EQ(FileExists(tree.root().c_str()), 1);
+  EXPECT_EQ(FileExists((tree.root() + "\\missing.jpg").c_str()), 0);
+  EXPECT_EQ(FileExists(nullptr), 0);
+}
+
+TEST(EnumSubfolders, ListsDepthFirstWithoutDotEntries) {
+  FolderTree tree;
+  std::string a = tree.Folder("a");
+  std::string aa = tree.Folder("a\\inner");
+  std::string b = tree.Folder("b");
+  std::string dotted = tree.Folder("2020.06");
+  tree.File("a\\photo.jpg");
+  char* list = nullptr;
+  int count = 0;
+  EXPECT_EQ(EnumSubfolders(tree.root().c_str(), &list, &count), 0);
+  std::vector<std::string> found = Entries(list, count);
+  free(list);
+  ASSERT_EQ(count, 4) << "a, a\\inner, b and a folder with a dot in its name";
+  auto at = [&](const std::string& path) { return std::find(found.begin(), found.end(), path) - found.begin(); };
+  EXPECT_LT(at(a), 4);
+  EXPECT_EQ(at(aa), at(a) + 1) << "a folder is followed by its own subfolders";
+  EXPECT_LT(at(b), 4);
+  EXPECT_LT(at(dotted), 4);
+  for (const std::string& path : found) {
+    EXPECT_NE(path.substr(path.size() - 2), "\\.") << path;
+  }
+}
+
+TEST(EnumSubfolders, ChecksItsArguments) {
+  FolderTree tree;
+  char* list = nullptr;
+  int count = 3;
+  EXPECT_EQ(EnumSubfolders(tree.root().c_str(), &list, &count), -1) << "null list with a count";
+  list = static_cast<char*>(malloc(ALBUM_PATH_ENTRY));
+  count = 0;
+  EXPECT_EQ(EnumSubfolders(tree.root().c_str(), &list, &count), -1) << "a list with count 0";
+  free(list);
+  list = nullptr;
+  EXPECT_EQ(EnumSubfolders((tree.root() + "\\missing").c_str(), &list, &count), -2);
+  EXPECT_EQ(list, nullptr);
+}
+
+namespace {
+int StopAtOnce() { return 1; }
+}  // namespace
+
+TEST(EnumSubfolders, StopsWhenTheUserAsks) {
+  FolderTree tree;
+  tree.Folder("a");
+  char* list = nullptr;
+  int count = 0;
+  QILABORTFUNC previous = SetAbortFunc(StopAtOnce);
+  int result = EnumSubfolders(tree.root().c_str(), &list, &count);
+  SetAbortFunc(previous);
+  EXPECT_EQ(result, -3);
+  free(list);
+}
+
+TEST(EnumPictureFiles, KeepsOnlyPictureTypes) {
+  FolderTree tree;
+  std::string jpg = tree.File("a.jpg");
+  tree.File("b.TXT");
+  std::string png = tree.File("c.Png");
+  std::string tif = tree.File("d.TIF");
+  char* list = nullptr;
+  int count = 0;
+  EXPECT_EQ(EnumPictureFiles(tree.root().c_str(), &list, &count, "*.*"), 3);
+  std::vector<std::string> found = Entries(list, count);
+  std::sort(found.begin(), found.end());
+  EXPECT_EQ(found, (std::vector<std::string>{jpg, png, tif}));
+
+  // An empty pattern lists by type, in the order of the type table, and
+  // appends to what the list already holds.
+  EXPECT_EQ(EnumPictureFiles(tree.root().c_str(), &list, &count, ""), 6);
+  found = Entries(list, count);
+  EXPECT_EQ(found[3], jpg);
+  EXPECT_EQ(found[4], tif);
+  EXPECT_EQ(found[5], png);
+  free(list);
+
+  list = nullptr;
+  count = 2;
+  EXPECT_EQ(EnumPictureFiles(tree.root().c_str(), &list, &count, "*.*"), -1);
+}

@@ -1,0 +1,188 @@
+// The per-thread registry: entries per thread, managers in order of opening,
+// the active manager, the all-managers block, the modal-busy mark, growth,
+// and the module's own registry following threads as they come and go.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "../manager/AlbumMan.h"
+#include "../manager/ThreadRegistry.h"
+#include "../platform/qil.h"
+
+namespace {
+
+// Managers known by made-up window handles; the registry never looks further.
+std::vector<std::unique_ptr<CAlbumMan>> MakeManagers(int count) {
+  std::vector<std::unique_ptr<CAlbumMan>> managers;
+  for (int i = 0; i < count; ++i) {
+    managers.push_back(std::make_unique<CAlbumMan>());
+    managers.back()->m_hWnd = reinterpret_cast<HWND>(static_cast<UINT_PTR>(0x1000 + i * 4));
+  }
+  return managers;
+}
+
+const DWORD kThread = 4242;
+
+}  // namespace
+
+TEST(ThreadRegistryEntries, AddFindRemove) {
+  CThreadRegistry registry;
+  EXPECT_EQ(registry.AddThread(0), 0) << "thread id 0 is refused";
+  EXPECT_EQ(registry.AddThread(kThread), 1);
+  EXPECT_EQ(registry.AddThread(kThread), 1) << "an existing entry counts as success";
+  EXPECT_EQ(registry.GetCount(), 1) << "at most one entry per thread";
+  ASSERT_NE(registry.FindThread(kThread), nullptr);
+  EXPECT_EQ(registry.FindThread(kThread)->m_nActive, -1);
+  EXPECT_EQ(registry.FindThread(7), nullptr);
+  EXPECT_EQ(registry.RemoveThread(7), 0);
+  EXPECT_EQ(registry.RemoveThread(kThread), 1);
+  EXPECT_EQ(registry.FindThread(kThread), nullptr);
+}
+
+TEST(ThreadRegistryEntries, EleventhThreadAndEleventhManagerFit) {
+  CThreadRegistry registry;
+  for (DWORD id = 1; id <= 25; ++id) ASSERT_EQ(registry.AddThread(id), 1) << "thread " << id;
+  EXPECT_EQ(registry.GetCount(), 25);
+  auto managers = MakeManagers(25);
+  for (auto& manager : managers) ASSERT_EQ(registry.AddManager(11, manager.get()), 1);
+  EXPECT_EQ(registry.FindThread(11)->m_Managers.size(), 25u);
+  // Removing an entry keeps the others in order of arrival.
+  registry.RemoveThread(3);
+  EXPECT_EQ(registry.GetCount(), 24);
+  EXPECT_NE(registry.FindThread(25), nullptr);
+}
+
+TEST(ThreadRegistryManagers, RefusalsChangeNothing) {
+  CThreadRegistry registry;
+  auto managers = MakeManagers(1);
+  EXPECT_EQ(registry.AddManager(kThread, managers[0].get()), 0) << "no entry for the thread";
+  registry.AddThread(kThread);
+  EXPECT_EQ(registry.AddManager(kThread, nullptr), 0);
+  EXPECT_EQ(registry.AddManager(0, managers[0].get()), 0);
+  EXPECT_EQ(registry.RemoveManager(kThread, managers[0].get()), 0) << "not listed";
+  EXPECT_EQ(registry.GetActiveManager(kThread), nullptr) << "no managers";
+  EXPECT_EQ(registry.SetActiveManager(kThread, managers[0]->m_hWnd), 0);
+  EXPECT_EQ(registry.GetActiveManager(99), nullptr) << "no entry";
+}
+
+TEST(ThreadRegistryManagers, ActiveManagerFollowsActivationAndClosing) {
+  CThreadRegistry registry;
+  registry.AddThread(kThread);
+  auto managers = MakeManagers(3);
+  for (auto& manager : managers) registry.AddManager(kThread, manager.get());
+  EXPECT_EQ(registry.GetActiveManager(kThread), managers[2]->m_hWnd) << "none activated: the most recent";
+  EXPECT_EQ(registry.SetActiveManager(kThread, managers[0]->m_hWnd), 1);
+  EXPECT_EQ(registry.RemoveManager(kThread, managers[1].get()), 1);
+  EXPECT_EQ(registry.GetActiveManager(kThread), managers[0]->m_hWnd) << "closing another keeps the first active";
+  EXPECT_EQ(registry.SetActiveManager(kThread, reinterpret_cast<HWND>(0x99)), 0);
+  EXPECT_EQ(registry.GetActiveManager(kThread), managers[0]->m_hWnd) << "an unknown window leaves the mark";
+  EXPECT_EQ(registry.RemoveManager(kThread, managers[0].get()), 1);
+  EXPECT_EQ(registry.GetActiveManager(kThread), managers[2]->m_hWnd) << "after closing the active one: the most recent";
+}
+
+TEST(ThreadRegistryManagers, RemovingAnEarlierManagerKeepsTheSameOneActive) {
+  CThreadRegistry registry;
+  registry.AddThread(kThread);
+  auto managers = MakeManagers(4);
+  for (auto& manager : managers) registry.AddManager(kThread, manager.get());
+  registry.SetActiveManager(kThread, managers[2]->m_hWnd);
+  registry.RemoveManager(kThread, managers[0].get());
+  EXPECT_EQ(registry.FindThread(kThread)->m_nActive, 1);
+  EXPECT_EQ(registry.GetActiveManager(kThread), managers[2]->m_hWnd);
+}
+
+TEST(ThreadRegistryManagers, AllManagersBlock) {
+  CThreadRegistry registry;
+  EXPECT_EQ(registry.GetAllManagers(kThread), nullptr) << "no entry";
+  registry.AddThread(kThread);
+  LONG before = ToviMemLiveCount();
+  HTOVIMEM empty = registry.GetAllManagers(kThread);
+  ASSERT_NE(empty, nullptr);
+  EXPECT_GE(ToviMemSize(empty), 4u);
+  EXPECT_EQ(*static_cast<DWORD*>(ToviMemLock(empty)), 0u) << "no managers: a block holding 0";
+  ToviMemUnlock(empty);
+  ToviMemFree(empty);
+
+  auto managers = MakeManagers(3);
+  for (auto& manager : managers) registry.AddManager(kThread, manager.get());
+  HTOVIMEM block = registry.GetAllManagers(kThread);
+  ASSERT_NE(block, nullptr);
+  EXPECT_GE(ToviMemSize(block), 16u);
+  auto* words = static_cast<DWORD*>(ToviMemLock(block));
+  EXPECT_EQ(words[0], 3u);
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(words[i + 1], static_cast<DWORD>(reinterpret_cast<UINT_PTR>(managers[i]->m_hWnd))) << "slot " << i;
+  }
+  ToviMemUnlock(block);
+  ToviMemFree(block);
+  EXPECT_EQ(ToviMemLiveCount(), before);
+}
+
+TEST(ThreadRegistryModal, BusyMarkRefusesASecondQuestion) {
+  CThreadRegistry registry;
+  EXPECT_EQ(registry.SetModalBusy(kThread, 1), 0) << "no entry";
+  registry.AddThread(kThread);
+  EXPECT_EQ(registry.SetModalBusy(kThread, 1), 1);
+  EXPECT_EQ(registry.SetModalBusy(kThread, 1), 0) << "already busy";
+  EXPECT_EQ(registry.SetModalBusy(kThread, 0), 1);
+  EXPECT_EQ(registry.SetModalBusy(kThread, 1), 1);
+}
+
+TEST(ThreadRegistryModal, CanOpenMoreCountsTheCallingThreadsManagers) {
+  CThreadRegistry registry;
+  EXPECT_EQ(registry.CanOpenMore(1), 1) << "a thread without an entry may open more";
+  DWORD self = GetCurrentThreadId();
+  registry.AddThread(self);
+  auto managers = MakeManagers(1);
+  EXPECT_EQ(registry.CanOpenMore(1), 1);
+  registry.AddManager(self, managers[0].get());
+  EXPECT_EQ(registry.CanOpenMore(1), 0);
+  EXPECT_EQ(registry.CanOpenMore(2), 1);
+}
+
+namespace {
+
+struct ThreadProbe {
+  HANDLE ready;
+  HANDLE release;
+  bool hadEntry = false;
+};
+
+DWORD WINAPI ProbeThread(void* parameter) {
+  auto* probe = static_cast<ThreadProbe*>(parameter);
+  probe->hadEntry = GetThreadRegistry()->FindThread(GetCurrentThreadId()) != nullptr;
+  SetEvent(probe->ready);
+  WaitForSingleObject(probe->release, INFINITE);
+  return 0;
+}
+
+}  // namespace
+
+TEST(ModuleRegistry, ThreadsGetAnEntryWhileTheyRun) {
+  CThreadRegistry* registry = GetThreadRegistry();
+  ASSERT_NE(registry, nullptr) << "the module keeps a registry while it is loaded";
+  EXPECT_NE(registry->FindThread(GetCurrentThreadId()), nullptr) << "the loading thread has an entry";
+
+  ThreadProbe probe;
+  probe.ready = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  probe.release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  DWORD threadId = 0;
+  HANDLE thread = CreateThread(nullptr, 0, ProbeThread, &probe, 0, &threadId);
+  ASSERT_NE(thread, nullptr);
+  WaitForSingleObject(probe.ready, 10000);
+  EXPECT_TRUE(probe.hadEntry) << "a new thread is entered when it attaches";
+
+  // A thread that exits with managers still listed loses its entry; the
+  // managers themselves are not destroyed.
+  auto managers = MakeManagers(1);
+  EXPECT_EQ(registry->AddManager(threadId, managers[0].get()), 1);
+  SetEvent(probe.release);
+  WaitForSingleObject(thread, 10000);
+  CloseHandle(thread);
+  EXPECT_EQ(registry->FindThread(threadId), nullptr) << "the entry goes with the thread";
+  EXPECT_EQ(managers[0]->m_hWnd, reinterpret_cast<HWND>(0x1000));
+  EXPECT_EQ(GetThreadRegistry(), registry) << "the registry outlives a thread's detach";
+  CloseHandle(probe.ready);
+  CloseHandle(probe.release);
+}
