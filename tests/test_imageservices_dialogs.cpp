@@ -190,11 +190,11 @@ class FileDialog : public testing::Test {
   }
   // Runs the open dialog on this thread with the script acting on it.
   int Run(DialogScript& script, char* buffer, int size, QILOPENOPTIONS* options,
-          int formatIndex = 0) {
+          int formatIndex = 0, int mode = 1) {
     g_script = &script;
     UINT_PTR timer = SetTimer(nullptr, 0, 30, DriveDialog);
-    int result = QilGetFileName(nullptr, 1, formatIndex, "bmp", kAlbumMask | QIL_FMT_GIF, buffer,
-                                size, 0x8026C, options, folder.path().c_str());
+    int result = QilGetFileName(nullptr, mode, formatIndex, "bmp", kAlbumMask | QIL_FMT_GIF,
+                                buffer, size, 0x8026C, options, folder.path().c_str());
     KillTimer(nullptr, timer);
     g_script = nullptr;
     return result;
@@ -255,6 +255,17 @@ TEST_F(FileDialog, OneNameComesBackAsOneFullPath) {
   HTOVIMEM picture = QilOpenFile(path.c_str(), 0, &options);
   EXPECT_NE(picture, nullptr) << "the filled record opens the chosen file";
   ToviMemFree(picture);
+}
+
+TEST_F(FileDialog, SaveModeAddsTheDefaultExtension) {
+  DialogScript script;
+  script.typed = "fresh";
+  std::vector<char> buffer(1024, 'z');
+  buffer[0] = '\0';
+  ASSERT_EQ(Run(script, buffer.data(), int(buffer.size()), nullptr, 0, 2), 0);
+  ASSERT_TRUE(script.sawDialog);
+  EXPECT_EQ(_stricmp(buffer.data(), folder.File("fresh.bmp").c_str()), 0)
+      << "expected " << folder.File("fresh.bmp") << ", got " << buffer.data();
 }
 
 TEST_F(FileDialog, CancelAndTooSmallBufferAreNegative) {

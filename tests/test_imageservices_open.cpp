@@ -2,6 +2,7 @@
 // damaged and hostile files, the stop test and the last error.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <thread>
 
 #include "../platform/qil.h"
@@ -356,6 +357,40 @@ TEST_F(OpenFailure, EmptyTextAndNonsenseFiles) {
   for (int i = 0; i < 200; ++i) fakeJpeg.push_back(uint8_t(i * 37));
   ASSERT_TRUE(testpics::WriteFileBytes(folder.File("fake.jpg"), fakeJpeg));
   ExpectFailure(folder.File("fake.jpg"), QIL_ERR_BAD_PICTURE, "JPEG start, then rubbish");
+}
+
+// Album records keep 16-bit sizes, and no picture may need 2 GB or more.
+TEST_F(OpenFailure, OversizedPicturesAreRefusedBeforeDecoding) {
+  std::vector<uint8_t> jpeg;
+  ASSERT_TRUE(testpics::WritePicture(folder.File("small.jpg"), FileFormat::Jpeg,
+                                     testpics::MakePhotoPixels(16, 16, false)));
+  ASSERT_TRUE(testpics::ReadFileBytes(folder.File("small.jpg"), &jpeg));
+  size_t sof = 0;
+  for (size_t i = 2; i + 9 < jpeg.size(); ++i) {
+    if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xC0) {
+      sof = i;
+      break;
+    }
+  }
+  ASSERT_NE(sof, 0u) << "no baseline frame header in the encoder's JPEG";
+  for (unsigned side : {30000u, 60000u}) {  // 2.7 GB, and a size that overflows 32 bits
+    std::vector<uint8_t> huge = jpeg;
+    huge[sof + 5] = huge[sof + 7] = uint8_t(side >> 8);
+    huge[sof + 6] = huge[sof + 8] = uint8_t(side);
+    ASSERT_TRUE(testpics::WriteFileBytes(folder.File("huge.jpg"), huge));
+    ExpectFailure(folder.File("huge.jpg"), QIL_ERR_BAD_PICTURE,
+                  "JPEG declaring " + std::to_string(side) + " x " + std::to_string(side));
+  }
+
+  // One row of 70000 pixels: wider than a record can say.
+  const uint32_t width = 70000, rowBytes = (width * 3 + 3) & ~3u;
+  std::vector<uint8_t> bmp(14 + 40 + rowBytes, 0x80);
+  BITMAPFILEHEADER fh{0x4D42, DWORD(bmp.size()), 0, 0, 14 + 40};
+  BITMAPINFOHEADER ih{40, LONG(width), 1, 1, 24, BI_RGB, rowBytes, 0, 0, 0, 0};
+  std::memcpy(bmp.data(), &fh, 14);
+  std::memcpy(bmp.data() + 14, &ih, 40);
+  ASSERT_TRUE(testpics::WriteFileBytes(folder.File("wide.bmp"), bmp));
+  ExpectFailure(folder.File("wide.bmp"), QIL_ERR_BAD_PICTURE, "bitmap 70000 pixels wide");
 }
 
 TEST_F(OpenFailure, TruncatedJpegIsAnErrorNotAHalfGreyPicture) {
