@@ -70,15 +70,34 @@ void ClearResult(char* buffer, int size) {
   if (size > 1) buffer[1] = '\0';
 }
 
+// Checks what the dialog wrote before a caller walks it: every name ends
+// inside the buffer. (Wine reports success even when the folder did not fit,
+// leaving bare names behind, so the buffer size is not trusted to the dialog.)
 // With multiple selection one chosen file comes back as one full path with a
-// single NUL after it; callers read on until an empty name, so close the list.
-bool CloseSingleResult(char* buffer, int size, const OPENFILENAMEA& ofn) {
-  bool single = ofn.nFileOffset == 0 || buffer[ofn.nFileOffset - 1] != '\0';
-  if (!single) return true;
-  size_t length = strnlen(buffer, static_cast<size_t>(size));
-  if (length + 1 >= static_cast<size_t>(size)) return false;
-  buffer[length + 1] = '\0';
-  return true;
+// single NUL after it; callers read on until an empty name, so that list is
+// closed here.
+bool CheckResult(char* buffer, int size, const OPENFILENAMEA& ofn) {
+  const size_t capacity = static_cast<size_t>(size);
+  const size_t firstLength = strnlen(buffer, capacity);
+  // A full path always puts its name after a folder, so offset 0 means the
+  // folder was lost.
+  if (firstLength >= capacity || ofn.nFileOffset == 0 || ofn.nFileOffset >= capacity) {
+    return false;
+  }
+  if (!(ofn.Flags & OFN_ALLOWMULTISELECT)) return true;
+  bool single = buffer[ofn.nFileOffset - 1] != '\0';
+  if (single) {
+    if (firstLength + 1 >= capacity) return false;
+    buffer[firstLength + 1] = '\0';
+    return true;
+  }
+  if (ofn.nFileOffset != firstLength + 1) return false;
+  for (size_t at = ofn.nFileOffset;;) {
+    size_t length = strnlen(buffer + at, capacity - at);
+    if (at + length >= capacity) return false;
+    if (length == 0) return true;
+    at += length + 1;
+  }
 }
 
 int RunFileDialog(HWND owner, int mode, int formatIndex, const char* defaultExt, DWORD formatMask,
@@ -113,7 +132,7 @@ int RunFileDialog(HWND owner, int mode, int formatIndex, const char* defaultExt,
     // No extended error means the user cancelled: nothing went wrong.
     return CommDlgExtendedError() == 0 ? -1 : QIL_ERR_BAD_ARGUMENT;
   }
-  if ((ofn.Flags & OFN_ALLOWMULTISELECT) && !CloseSingleResult(nameBuffer, bufferSize, ofn)) {
+  if (!CheckResult(nameBuffer, bufferSize, ofn)) {
     ClearResult(nameBuffer, bufferSize);
     return QIL_ERR_BAD_ARGUMENT;
   }

@@ -113,6 +113,13 @@ int SaveBitmapFile(HTOVIMEM dib, const char* path) {
   fileHeader.bfReserved2 = 0;
   fileHeader.bfOffBits = sizeof(BITMAPFILEHEADER) + picture.HeaderAndColoursSize();
 
+  // Windows refuses to replace a read-only file; Wine's rename would not,
+  // so the attribute is honoured here on both.
+  DWORD attributes = GetFileAttributesA(path);
+  if (attributes != INVALID_FILE_ATTRIBUTES &&
+      (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) {
+    return QIL_ERR_IO;
+  }
   std::string folder = FolderOf(path);
   char temp[MAX_PATH];
   if (folder.size() > MAX_PATH - 14 || !GetTempFileNameA(folder.c_str(), "qil", 0, temp)) {
