@@ -17,5 +17,6 @@ target_compile_definitions(album PRIVATE ALBUM_BUILDING_DLL)
 target_include_directories(album PUBLIC ${CMAKE_SOURCE_DIR}/include PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(album PRIVATE qildll pixamo)
 target_link_libraries(album PRIVATE ole32 oleaut32 uuid)
-# Stdcall exports keep their plain names (CreateXabm, not CreateXabm@8).
-target_link_options(album PRIVATE -Wl,--kill-at)
+# Stdcall exports are found by their plain names too (CreateXabm as well as
+# CreateXabm@8, which the import library uses).
+target_link_options(album PRIVATE -Wl,--add-stdcall-alias)

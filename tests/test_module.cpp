@@ -2,6 +2,8 @@
 // (with the fallback to its own module) and the album store it loads.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
 #include <string>
 
 #include "support/TestPictures.h"
