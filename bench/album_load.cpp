@@ -1,0 +1,114 @@
+// Album loading must be linear in the number of items and close to the cost
+// of reading the file: builds albums of 10,000 and 20,000 items with small
+// thumbnails, then prints load times, their ratio (target <= 2.2) and the
+// load time relative to reading the same file's bytes (aim <= 3x).
+#include <album.h>
+#include <stdio.h>
+#include <string.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "platform/qil.h"
+
+namespace {
+
+double Seconds() {
+  LARGE_INTEGER frequency, now;
+  QueryPerformanceFrequency(&frequency);
+  QueryPerformanceCounter(&now);
+  return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+HTOVIMEM SmallPicture(int seed) {
+  const int width = 16, height = 12;
+  DWORD stride = (width * 3 + 3) & ~3;
+  DWORD size = sizeof(BITMAPINFOHEADER) + stride * height;
+  HTOVIMEM dib = ToviMemAlloc(TOVI_MOVABLE_ZERO, size);
+  auto* header = static_cast<BITMAPINFOHEADER*>(ToviMemLock(dib));
+  header->biSize = sizeof(BITMAPINFOHEADER);
+  header->biWidth = width;
+  header->biHeight = height;
+  header->biPlanes = 1;
+  header->biBitCount = 24;
+  header->biSizeImage = stride * height;
+  BYTE* pixels = reinterpret_cast<BYTE*>(header + 1);
+  for (DWORD i = 0; i < header->biSizeImage; ++i) pixels[i] = static_cast<BYTE>(i * 31 + seed);
+  ToviMemUnlock(dib);
+  return dib;
+}
+
+bool BuildAlbum(const std::string& path, int items) {
+  CAlbumDoc2 album;
+  tagALBUMINFOHEADER info;
+  memset(&info, 0, sizeof(info));
+  for (int i = 0; i < items; ++i) {
+    snprintf(info.aiPath, sizeof(info.aiPath), "C:\\bench\\photos\\%06d.jpg", i);
+    snprintf(info.aiDescription, sizeof(info.aiDescription), "Picture number %d", i);
+    HTOVIMEM picture = SmallPicture(i);
+    info.aiThumbWidth = 16;
+    info.aiThumbHeight = 12;
+    info.aiThumbSize = ToviMemSize(picture);
+    album.Insert(new CThumbnail2(&info, picture, 0, 1), nullptr);
+  }
+  album.SetDescription("Benchmark album");
+  return album.Save(path.c_str()) != 0;
+}
+
+double LoadSeconds(const std::string& path, int autoCheck) {
+  std::vector<double> times;
+  for (int run = 0; run < 5; ++run) {
+    CAlbumDoc2 album;
+    album.SetAutoCheck(autoCheck);
+    double start = Seconds();
+    if (!album.Load(path.c_str(), 1)) return -1;
+    times.push_back(Seconds() - start);
+  }
+  std::sort(times.begin(), times.end());
+  return times[times.size() / 2];
+}
+
+double ReadSeconds(const std::string& path) {
+  std::vector<double> times;
+  for (int run = 0; run < 5; ++run) {
+    double start = Seconds();
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return -1;
+    DWORD size = GetFileSize(file, nullptr);
+    std::vector<char> bytes(size);
+    DWORD read = 0;
+    ReadFile(file, bytes.data(), size, &read, nullptr);
+    CloseHandle(file);
+    times.push_back(Seconds() - start);
+  }
+  std::sort(times.begin(), times.end());
+  return times[times.size() / 2];
+}
+
+}  // namespace
+
+int main() {
+  char temp[MAX_PATH];
+  GetTempPathA(sizeof(temp), temp);
+  std::string small = std::string(temp) + "albumkit-bench-10k.abm";
+  std::string large = std::string(temp) + "albumkit-bench-20k.abm";
+  if (!BuildAlbum(small, 10000) || !BuildAlbum(large, 20000)) {
+    fprintf(stderr, "could not build the benchmark albums\n");
+    return 1;
+  }
+  double load10 = LoadSeconds(small, 0), load20 = LoadSeconds(large, 0);
+  double check10 = LoadSeconds(small, 1), check20 = LoadSeconds(large, 1);
+  double read20 = ReadSeconds(large);
+  if (load10 <= 0 || load20 <= 0 || read20 <= 0) return 1;
+  printf("load 10,000 items: %7.1f ms (with source checks %7.1f ms)\n", load10 * 1000, check10 * 1000);
+  printf("load 20,000 items: %7.1f ms (with source checks %7.1f ms)\n", load20 * 1000, check20 * 1000);
+  printf("ratio 20k / 10k: %.2f (with source checks %.2f; target <= 2.2)\n", load20 / load10, check20 / check10);
+  printf("reading the 20,000-item file's bytes: %.1f ms; load / read: %.1fx (aim <= 3x)\n", read20 * 1000,
+         load20 / read20);
+  DeleteFileA(small.c_str());
+  DeleteFileA(large.c_str());
+  DeleteFileA((small + ".bak").c_str());
+  DeleteFileA((large + ".bak").c_str());
+  return 0;
+}
