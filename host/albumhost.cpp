@@ -71,6 +71,51 @@ void Put(char (&field)[N], const char* text) {
   snprintf(field, N, "%s", text);
 }
 
+// Writes the items as an album file, reads it back the way a host without
+// album windows does, and exports it as XML.
+bool SaveAndReadAlbum(const std::string& folder, CThumbTable2* items) {
+  std::string albumPath = folder + "\\Demo album.abm";
+  CAlbumDoc2 album;
+  album.SetThumbnailSize(100, 80);
+  album.Insert(items, nullptr);
+  album.SetDescription("Sample pictures of the AlbumKit demo");
+  if (!album.Save(albumPath.c_str())) {
+    printf("\ncould not save %s\n", albumPath.c_str());
+    return false;
+  }
+  printf("\nSaved %d items as %s\n", album.GetCount(), albumPath.c_str());
+
+  int count = 0;
+  void** pictures = nullptr;
+  tagALBUMINFOHEADER** infos = nullptr;
+  int result = LoadAlbum(albumPath.c_str(), &count, &pictures, &infos);
+  if (result != 0) {
+    printf("LoadAlbum failed with %d\n", result);
+    return false;
+  }
+  printf("LoadAlbum read %d items back:\n", count);
+  for (int i = 0; i < count; ++i) {
+    printf("  %2d  %-14s thumb %3ux%-3u picture of %lu bytes\n", i + 1, NameOf(infos[i]->aiPath),
+           infos[i]->aiThumbWidth, infos[i]->aiThumbHeight, static_cast<unsigned long>(ToviMemSize(pictures[i])));
+    ToviMemFree(pictures[i]);
+    ToviMemFree(infos[i]);
+  }
+  ToviMemFree(pictures);
+  ToviMemFree(infos);
+
+  std::string xmlPath = folder + "\\Demo album.xml";
+  result = CreateXabm(albumPath.c_str(), xmlPath.c_str());
+  printf("\nCreateXabm wrote %s (result %d):\n", xmlPath.c_str(), result);
+  FILE* xml = fopen(xmlPath.c_str(), "rb");
+  if (xml) {
+    char line[512];
+    while (fgets(line, sizeof(line), xml)) fputs(line, stdout);
+    fclose(xml);
+    printf("\n");
+  }
+  return result == 0 && count == album.GetCount();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -125,5 +170,7 @@ int main(int argc, char** argv) {
   PrintSearch(&table, "for \"sun\" in the path", criteria);
 
   printf("\nThumbnails written as %s\\thumb-*.bmp\n", folder.c_str());
-  return table.GetCount() == static_cast<int>(sizeof(kSamples) / sizeof(kSamples[0])) ? 0 : 1;
+  bool allMade = table.GetCount() == static_cast<int>(sizeof(kSamples) / sizeof(kSamples[0]));
+  bool albumOk = SaveAndReadAlbum(folder, &table);
+  return allMade && albumOk ? 0 : 1;
 }
