@@ -89,6 +89,88 @@ static_assert(offsetof(tagALBUMFILEDATA, hBlocks) == 132, "blocks at 132");
 enum { ALBUM_STORE_VERSION = 4 };
 typedef int (*ABMFILEPROC)(int version, const char* path, tagALBUMFILEDATA* data);
 
+// ---------------------------------------------------------------------------
+// View configuration: grid, gaps, orientation, selection, drawing style,
+// layout, captions, background, caption font, tooltips and cell size. Copied
+// byte for byte into every list view and its cells.
+#pragma pack(push, 1)
+struct tagAlbumViewCreateInfo {
+  int avcRows;         // rows of cells
+  int avcCols;         // columns of cells
+  int avcHGap;         // horizontal gap between cells, pixels
+  int avcVGap;         // vertical gap between cells, pixels
+  int avcScroll;       // 1 vertical (rows scroll), 2 horizontal (columns scroll)
+  int avcSelect;       // 1 single selection; other values multiple
+  int avcStyle;        // 2 thin frame, 3 relief, 4 framed card, other values no frame
+  int avcLayout;       // 1 fit to window, 2 stretched to fill, other values fixed grid
+  int avcCaption;      // 1 file name and number, 3 none, other values number only
+  int avcBkMode;       // 1 transparent list view background (NULL_BRUSH)
+  LOGFONTA avcFont;    // caption font
+  int avcReserved1;
+  int avcReserved2;
+  int avcToolTip;      // non-zero: cells show a tooltip with the picture size
+  int avcCellWidth;    // cell size used by the fit-to-window layout
+  int avcCellHeight;
+};
+#pragma pack(pop)
+static_assert(sizeof(LOGFONTA) == 60, "LOGFONTA is 60 bytes");
+static_assert(sizeof(tagAlbumViewCreateInfo) == 120, "view configuration is 120 bytes");
+static_assert(offsetof(tagAlbumViewCreateInfo, avcScroll) == 16, "avcScroll at 16");
+static_assert(offsetof(tagAlbumViewCreateInfo, avcCaption) == 32, "avcCaption at 32");
+static_assert(offsetof(tagAlbumViewCreateInfo, avcFont) == 40, "avcFont at 40");
+static_assert(offsetof(tagAlbumViewCreateInfo, avcToolTip) == 108, "avcToolTip at 108");
+static_assert(offsetof(tagAlbumViewCreateInfo, avcCellHeight) == 116, "avcCellHeight at 116");
+
+// The module-wide drag record; receivers of AVM_DRAGNOTIFY get its address.
+#pragma pack(push, 1)
+struct tagDRAGNOTIFY {
+  int ddAction;         // 1 begin, 2 end, 3 drop query, 4 drop, 5 over, 6 leave
+  int ddKind;           // 1 album items
+  int ddKeys;           // MK_* flags of the current mouse message
+  int ddX;              // cursor in the receiver's client coordinates (steps 3, 5)
+  int ddY;
+  int ddBeginResult;    // written by the source in step 1
+  CAlbumDoc2* ddData;   // the dragged items, written by the source in step 1
+  BYTE ddHandled;       // cleared before each step; set by a receiver that handles it
+  BYTE ddPad[3];
+  int ddEffect;         // 3 not accepted, 2 accepted, 1 no window accepted the drop
+};
+#pragma pack(pop)
+static_assert(sizeof(void*) == 4, "the album component is a 32-bit library");
+static_assert(offsetof(tagDRAGNOTIFY, ddKind) == 4, "ddKind at 4");
+static_assert(offsetof(tagDRAGNOTIFY, ddX) == 12, "ddX at 12");
+static_assert(offsetof(tagDRAGNOTIFY, ddBeginResult) == 20, "ddBeginResult at 20");
+static_assert(offsetof(tagDRAGNOTIFY, ddData) == 24, "ddData at 24");
+static_assert(offsetof(tagDRAGNOTIFY, ddHandled) == 28, "ddHandled at 28");
+static_assert(offsetof(tagDRAGNOTIFY, ddEffect) == 32, "ddEffect at 32");
+static_assert(sizeof(tagDRAGNOTIFY) == 36, "drag record is 36 bytes");
+
+enum {
+  DRAG_BEGIN = 1,
+  DRAG_END = 2,
+  DRAG_QUERY = 3,
+  DRAG_DROP = 4,
+  DRAG_OVER = 5,
+  DRAG_LEAVE = 6,
+};
+enum { DRAG_KIND_ITEMS = 1 };
+enum { DRAG_EFFECT_NONE = 1, DRAG_EFFECT_ACCEPTED = 2, DRAG_EFFECT_REFUSED = 3 };
+
+// Private view messages, all sent with SendMessage.
+enum : UINT {
+  AVM_ITEMDBLCLK = WM_USER + 257,       // 0x501 wParam MK_* flags, lParam CThumbView2*
+  AVM_ITEMLBUTTONDOWN = WM_USER + 258,  // 0x502 wParam MK_* flags, lParam CThumbView2*
+  AVM_ITEMBUTTONUP = WM_USER + 259,     // 0x503 wParam MK_* flags, lParam CThumbView2*
+  AVM_UPDATESCROLL = WM_USER + 260,     // 0x504 wParam the view's window
+  AVM_FOCUSCHANGED = WM_USER + 261,     // 0x505 wParam the album view, lParam CThumbnail2* or null
+  AVM_ITEMDROP = WM_USER + 262,         // 0x506 wParam target CThumbView2*, lParam tagDRAGNOTIFY*
+  AVM_ITEMRBUTTONDOWN = WM_USER + 263,  // 0x507 wParam MK_* flags, lParam CThumbView2*
+  AVM_HSCROLL = WM_USER + 264,          // 0x508 like WM_HSCROLL; lParam low max, high min
+  AVM_VSCROLL = WM_USER + 265,          // 0x509 like WM_VSCROLL
+  AVM_DRAGNOTIFY = WM_USER + 10000,     // 0x2B10 lParam tagDRAGNOTIFY*
+};
+static_assert(AVM_ITEMDBLCLK == 0x501 && AVM_VSCROLL == 0x509 && AVM_DRAGNOTIFY == 0x2B10, "message numbers");
+
 class CThumbTable2;
 class CAlbumDoc2;
 class CAlbum;
