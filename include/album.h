@@ -14,6 +14,12 @@
 #define ALBUM_API extern "C" __declspec(dllimport)
 #endif
 
+class CThumbTable2;
+class CAlbumDoc2;
+class CAlbum;
+class CThumbView2;
+class CThumbListView2;
+
 // ---------------------------------------------------------------------------
 // Information record of one album item: stored in album files, handed to the
 // host and shown by the views. Copied byte for byte; the layout is binding.
@@ -171,11 +177,6 @@ enum : UINT {
 };
 static_assert(AVM_ITEMDBLCLK == 0x501 && AVM_VSCROLL == 0x509 && AVM_DRAGNOTIFY == 0x2B10, "message numbers");
 
-class CThumbTable2;
-class CAlbumDoc2;
-class CAlbum;
-class CThumbView2;
-class CThumbListView2;
 
 // ---------------------------------------------------------------------------
 // One album item: a thumbnail picture (owned) and its information record.
