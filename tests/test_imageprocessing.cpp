@@ -443,16 +443,41 @@ TEST_F(ImageProcessing, NegativeKeepsTheDepthAndLeavesTheSourceAlone) {
   EXPECT_EQ(ColourAt(neg.get(), 1, 0), 0xFFFFFFu) << "got " << Hex(ColourAt(neg.get(), 1, 0));
   EXPECT_EQ(ColourAt(src.get(), 0, 0), 0x0A141Eu) << "expected the source unchanged";
 
-  // A palette picture inverts its palette; the indices stay.
-  Layout pal{2, 1, 8};
-  pal.palette = GreyRamp();
-  Dib grey = MakeDib(pal);
-  Put(grey.get(), pal, 0, 0, 40);
+  // A grey ramp picture inverts its indices and keeps the ramp, so the
+  // indices still read as tones.
+  Layout ramp{2, 1, 8};
+  ramp.palette = GreyRamp();
+  Dib grey = MakeDib(ramp);
+  Put(grey.get(), ramp, 0, 0, 40);
   Dib greyNeg(ProcessNegative(grey.get()));
   ASSERT_NE(greyNeg, nullptr);
   EXPECT_EQ(HeaderOf(greyNeg.get()).biBitCount, 8);
   EXPECT_NE(IsDibGray(greyNeg.get()), 0) << "expected grey to stay grey";
   EXPECT_EQ(GreyAt(greyNeg.get(), 0, 0), 215) << "got " << GreyAt(greyNeg.get(), 0, 0);
+  auto* negBytes = static_cast<BYTE*>(ToviMemLock(greyNeg.get()));
+  const BYTE index = negBytes[BitsOffset(ramp)];
+  const RGBQUAD entry = reinterpret_cast<const RGBQUAD*>(negBytes + sizeof(BITMAPINFOHEADER))[77];
+  ToviMemUnlock(greyNeg.get());
+  EXPECT_EQ(index, 215) << "expected the index inverted, got " << int(index);
+  EXPECT_EQ(entry.rgbRed, 77) << "expected the ramp kept, got entry 77 = " << int(entry.rgbRed);
+
+  // Any other palette picture inverts its palette; the indices stay.
+  Layout pal{2, 1, 4};
+  pal.palette = {Rgb(0, 0, 0), Rgb(10, 100, 200)};
+  Dib four = MakeDib(pal);
+  Put(four.get(), pal, 1, 0, 1);
+  Dib fourNeg(ProcessNegative(four.get()));
+  ASSERT_NE(fourNeg, nullptr);
+  EXPECT_EQ(HeaderOf(fourNeg.get()).biBitCount, 4);
+  EXPECT_EQ(HeaderOf(fourNeg.get()).biClrUsed, 2u) << "expected the palette size kept";
+  auto* fourBytes = static_cast<BYTE*>(ToviMemLock(fourNeg.get()));
+  const RGBQUAD second = reinterpret_cast<const RGBQUAD*>(fourBytes + sizeof(BITMAPINFOHEADER))[1];
+  const BYTE pixels = fourBytes[BitsOffset(pal)];
+  ToviMemUnlock(fourNeg.get());
+  EXPECT_TRUE(second.rgbRed == 245 && second.rgbGreen == 155 && second.rgbBlue == 55)
+      << "expected entry 1 = 245,155,55, got " << int(second.rgbRed) << "," << int(second.rgbGreen) << ","
+      << int(second.rgbBlue);
+  EXPECT_EQ(pixels, 0x01) << "expected the indices unchanged";
 
   // 16 and 32 bits: colour bits invert, the unused bits are kept.
   Layout s16{1, 1, 16};
@@ -502,6 +527,39 @@ TEST_F(ImageProcessing, BrightnessScaleMovesTonesTowardsBlackOrWhite) {
   }
   EXPECT_EQ(ProcessBrightnessScale(src.get(), 256), nullptr) << "expected an amount past 255 refused";
   EXPECT_EQ(ProcessBrightnessScale(src.get(), -256), nullptr) << "expected an amount below -255 refused";
+}
+
+// The order in which brush pictures are prepared: grey, reduce, invert,
+// soften. Every step must keep a plain grey ramp with the tone in the index.
+TEST_F(ImageProcessing, BrushPreparationChainKeepsToneInTheIndices) {
+  Layout l{1000, 500, 24};
+  Dib src = MakeDib(l);
+  Fill(src.get(), l, 0xC86432);  // luma 124
+  ASSERT_EQ(IsDibGray(src.get()), 0);
+  Dib grey(ProcessConvertToGrayScale(src.get()));
+  ASSERT_NE(grey, nullptr);
+  Dib small(ProcessResample(grey.get(), 128, 64, 2835));
+  ASSERT_NE(small, nullptr);
+  Dib inverted(ProcessNegative(small.get()));
+  ASSERT_NE(inverted, nullptr);
+  Dib soft(ProcessBrightnessScale(inverted.get(), -192));
+  ASSERT_NE(soft, nullptr);
+
+  int w = 0, h = 0;
+  GetDibSize(soft.get(), &w, &h);
+  EXPECT_TRUE(w == 128 && h == 64) << "expected 128x64, got " << w << "x" << h;
+  EXPECT_NE(IsDibGray(soft.get()), 0);
+  auto* bytes = static_cast<BYTE*>(ToviMemLock(soft.get()));
+  const auto* palette = reinterpret_cast<const RGBQUAD*>(bytes + sizeof(BITMAPINFOHEADER));
+  const BYTE* bits = bytes + sizeof(BITMAPINFOHEADER) + 256 * sizeof(RGBQUAD);
+  int ramp = 0, wrong = 0;
+  for (int i = 0; i < 256; ++i) ramp += palette[i].rgbRed == i && palette[i].rgbBlue == i;
+  for (int y = 0; y < 64; ++y)
+    for (int x = 0; x < 128; ++x) wrong += bits[y * 128 + x] != 32;
+  ToviMemUnlock(soft.get());
+  EXPECT_EQ(ramp, 256) << "expected a plain grey ramp";
+  EXPECT_EQ(wrong, 0) << "expected every index 32 (124 inverted to 131, times 63/255), got " << wrong
+                      << " others";
 }
 
 TEST_F(ImageProcessing, IsDibGrayAndGetDibSize) {
