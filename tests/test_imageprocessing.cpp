@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <wincodec.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -202,21 +203,19 @@ TEST_F(ImageProcessing, ResampleFlatColourStaysExactlyFlatFromEveryDepth) {
 TEST_F(ImageProcessing, ResampleGreySourceStaysGreyWithItsPaletteApplied) {
   // A palette that runs from white to black: the result must show tones,
   // not indices.
-  Layout l{4, 2, 8};
+  Layout l{40, 30, 8};
   l.palette = GreyRamp();
   for (int i = 0; i < 256; ++i) l.palette[i] = Rgb(BYTE(255 - i), BYTE(255 - i), BYTE(255 - i));
   Dib src = MakeDib(l);
-  for (int y = 0; y < 2; ++y)
-    for (int x = 0; x < 4; ++x) Put(src.get(), l, x, y, x < 2 ? 0 : 255);
-  Dib out(ProcessResample(src.get(), 2, 1, 2835));
+  Fill(src.get(), l, 200);
+  Dib out(ProcessResample(src.get(), 6, 5, 2835));
   ASSERT_NE(out, nullptr);
   EXPECT_EQ(HeaderOf(out.get()).biBitCount, 8);
   EXPECT_NE(IsDibGray(out.get()), 0) << "expected a grey result";
-  EXPECT_EQ(GreyAt(out.get(), 0, 0), 255) << "expected white on the left";
-  EXPECT_EQ(GreyAt(out.get(), 1, 0), 0) << "expected black on the right";
+  EXPECT_EQ(GreyAt(out.get(), 3, 2), 55) << "expected index 200 shown as 55, got " << GreyAt(out.get(), 3, 2);
 }
 
-TEST_F(ImageProcessing, ResampleReductionAveragesTheCoveredArea) {
+TEST_F(ImageProcessing, ResampleReductionAveragesAndSuppressesFinePatterns) {
   Layout l{2, 2, 24};
   Dib src = MakeDib(l);
   Put(src.get(), l, 0, 0, 0x0A0A0A);
@@ -228,23 +227,27 @@ TEST_F(ImageProcessing, ResampleReductionAveragesTheCoveredArea) {
   EXPECT_EQ(ColourAt(one.get(), 0, 0), 0x191919u)
       << "expected the mean 25 of 10, 20, 30, 40, got " << Hex(ColourAt(one.get(), 0, 0));
 
-  // Three source pixels onto two outputs: the middle one is shared half and
-  // half, so the outputs are (0 + 0.5*90)/1.5 and (0.5*90 + 210)/1.5.
-  Layout row{3, 1, 8};
-  row.palette = GreyRamp();
-  Dib three = MakeDib(row);
-  Put(three.get(), row, 0, 0, 0);
-  Put(three.get(), row, 1, 0, 90);
-  Put(three.get(), row, 2, 0, 210);
-  Dib two(ProcessResample(three.get(), 2, 1, 0));
-  ASSERT_NE(two, nullptr);
-  EXPECT_EQ(GreyAt(two.get(), 0, 0), 30) << "expected 30, got " << GreyAt(two.get(), 0, 0);
-  EXPECT_EQ(GreyAt(two.get(), 1, 0), 170) << "expected 170, got " << GreyAt(two.get(), 1, 0);
+  // Bars 37 pixels apart reduced fiftyfold repeat faster than the result can
+  // show: they must blend to an even tone, not beat into coarse stripes.
+  Layout bars{2000, 4, 8};
+  bars.palette = GreyRamp();
+  Dib striped = MakeDib(bars);
+  for (int y = 0; y < bars.height; ++y)
+    for (int x = 0; x < bars.width; ++x) Put(striped.get(), bars, x, y, x % 37 < 18 ? 255 : 0);
+  Dib blended(ProcessResample(striped.get(), 40, 1, 0));
+  ASSERT_NE(blended, nullptr);
+  int lo = 255, hi = 0;
+  for (int x = 2; x < 38; ++x) {
+    lo = std::min(lo, GreyAt(blended.get(), x, 0));
+    hi = std::max(hi, GreyAt(blended.get(), x, 0));
+  }
+  EXPECT_LE(hi - lo, 12) << "expected an even tone near 124, got values from " << lo << " to " << hi;
+  EXPECT_NEAR((lo + hi) / 2, 124, 8) << "expected the bars' mean brightness";
 }
 
 TEST_F(ImageProcessing, ResampleKeepsAnEdgeWhereItWas) {
   // Black up to column 37 of 100, white after: reduced tenfold, the black
-  // area must still measure 3.7 output pixels.
+  // area must still measure 3.7 output pixels, and the edge stays narrow.
   Layout l{100, 20, 24};
   Dib src = MakeDib(l);
   for (int y = 0; y < l.height; ++y)
@@ -254,14 +257,17 @@ TEST_F(ImageProcessing, ResampleKeepsAnEdgeWhereItWas) {
   double black = 0;
   for (int x = 0; x < 10; ++x) {
     int v = GreyAt(out.get(), x, 1);
-    if (x < 3) {
+    if (x <= 1) {
       EXPECT_EQ(v, 0) << "column " << x << ": expected black, got " << v;
-    } else if (x > 3) {
+    } else if (x >= 6) {
       EXPECT_EQ(v, 255) << "column " << x << ": expected white, got " << v;
+    }
+    if (x > 0) {
+      EXPECT_GE(v, GreyAt(out.get(), x - 1, 1)) << "column " << x << ": expected no dip";
     }
     black += (255 - v) / 255.0;
   }
-  EXPECT_NEAR(black, 3.7, 0.01) << "expected the edge at 3.7 output pixels, got " << black;
+  EXPECT_NEAR(black, 3.7, 0.1) << "expected the edge at 3.7 output pixels, got " << black;
 }
 
 TEST_F(ImageProcessing, ResampleEnlargementInterpolatesInsteadOfRepeating) {
@@ -286,17 +292,21 @@ TEST_F(ImageProcessing, ResampleEnlargementInterpolatesInsteadOfRepeating) {
 }
 
 TEST_F(ImageProcessing, ResampleReadsTopDownAndBottomUpAlike) {
+  std::vector<DWORD> seen[2];
   for (bool topDown : {false, true}) {
     SCOPED_TRACE(topDown ? "top-down" : "bottom-up");
-    Layout l{6, 6, 24, topDown};
+    Layout l{60, 60, 24, topDown};
     Dib src = MakeDib(l);
-    for (int y = 0; y < 6; ++y)
-      for (int x = 0; x < 6; ++x) Put(src.get(), l, x, y, y < 3 ? 0xFF0000 : 0x0000FF);
-    Dib out(ProcessResample(src.get(), 3, 2, 0));
+    for (int y = 0; y < 60; ++y)
+      for (int x = 0; x < 60; ++x) Put(src.get(), l, x, y, y < 30 ? 0xFF0000 : 0x0000FF);
+    Dib out(ProcessResample(src.get(), 3, 4, 0));
     ASSERT_NE(out, nullptr);
     EXPECT_EQ(ColourAt(out.get(), 1, 0), 0xFF0000u) << "expected red on top, got " << Hex(ColourAt(out.get(), 1, 0));
-    EXPECT_EQ(ColourAt(out.get(), 1, 1), 0x0000FFu) << "expected blue below, got " << Hex(ColourAt(out.get(), 1, 1));
+    EXPECT_EQ(ColourAt(out.get(), 1, 3), 0x0000FFu) << "expected blue below, got " << Hex(ColourAt(out.get(), 1, 3));
+    for (int y = 0; y < 4; ++y)
+      for (int x = 0; x < 3; ++x) seen[topDown].push_back(ColourAt(out.get(), x, y));
   }
+  EXPECT_EQ(seen[0], seen[1]) << "expected the same result from both row orders";
 }
 
 TEST_F(ImageProcessing, ResampleKeepsTheRatioOfTheTwoResolutions) {
@@ -433,16 +443,41 @@ TEST_F(ImageProcessing, NegativeKeepsTheDepthAndLeavesTheSourceAlone) {
   EXPECT_EQ(ColourAt(neg.get(), 1, 0), 0xFFFFFFu) << "got " << Hex(ColourAt(neg.get(), 1, 0));
   EXPECT_EQ(ColourAt(src.get(), 0, 0), 0x0A141Eu) << "expected the source unchanged";
 
-  // A palette picture inverts its palette; the indices stay.
-  Layout pal{2, 1, 8};
-  pal.palette = GreyRamp();
-  Dib grey = MakeDib(pal);
-  Put(grey.get(), pal, 0, 0, 40);
+  // A grey ramp picture inverts its indices and keeps the ramp, so the
+  // indices still read as tones.
+  Layout ramp{2, 1, 8};
+  ramp.palette = GreyRamp();
+  Dib grey = MakeDib(ramp);
+  Put(grey.get(), ramp, 0, 0, 40);
   Dib greyNeg(ProcessNegative(grey.get()));
   ASSERT_NE(greyNeg, nullptr);
   EXPECT_EQ(HeaderOf(greyNeg.get()).biBitCount, 8);
   EXPECT_NE(IsDibGray(greyNeg.get()), 0) << "expected grey to stay grey";
   EXPECT_EQ(GreyAt(greyNeg.get(), 0, 0), 215) << "got " << GreyAt(greyNeg.get(), 0, 0);
+  auto* negBytes = static_cast<BYTE*>(ToviMemLock(greyNeg.get()));
+  const BYTE index = negBytes[BitsOffset(ramp)];
+  const RGBQUAD entry = reinterpret_cast<const RGBQUAD*>(negBytes + sizeof(BITMAPINFOHEADER))[77];
+  ToviMemUnlock(greyNeg.get());
+  EXPECT_EQ(index, 215) << "expected the index inverted, got " << int(index);
+  EXPECT_EQ(entry.rgbRed, 77) << "expected the ramp kept, got entry 77 = " << int(entry.rgbRed);
+
+  // Any other palette picture inverts its palette; the indices stay.
+  Layout pal{2, 1, 4};
+  pal.palette = {Rgb(0, 0, 0), Rgb(10, 100, 200)};
+  Dib four = MakeDib(pal);
+  Put(four.get(), pal, 1, 0, 1);
+  Dib fourNeg(ProcessNegative(four.get()));
+  ASSERT_NE(fourNeg, nullptr);
+  EXPECT_EQ(HeaderOf(fourNeg.get()).biBitCount, 4);
+  EXPECT_EQ(HeaderOf(fourNeg.get()).biClrUsed, 2u) << "expected the palette size kept";
+  auto* fourBytes = static_cast<BYTE*>(ToviMemLock(fourNeg.get()));
+  const RGBQUAD second = reinterpret_cast<const RGBQUAD*>(fourBytes + sizeof(BITMAPINFOHEADER))[1];
+  const BYTE pixels = fourBytes[BitsOffset(pal)];
+  ToviMemUnlock(fourNeg.get());
+  EXPECT_TRUE(second.rgbRed == 245 && second.rgbGreen == 155 && second.rgbBlue == 55)
+      << "expected entry 1 = 245,155,55, got " << int(second.rgbRed) << "," << int(second.rgbGreen) << ","
+      << int(second.rgbBlue);
+  EXPECT_EQ(pixels, 0x01) << "expected the indices unchanged";
 
   // 16 and 32 bits: colour bits invert, the unused bits are kept.
   Layout s16{1, 1, 16};
@@ -492,6 +527,39 @@ TEST_F(ImageProcessing, BrightnessScaleMovesTonesTowardsBlackOrWhite) {
   }
   EXPECT_EQ(ProcessBrightnessScale(src.get(), 256), nullptr) << "expected an amount past 255 refused";
   EXPECT_EQ(ProcessBrightnessScale(src.get(), -256), nullptr) << "expected an amount below -255 refused";
+}
+
+// The order in which brush pictures are prepared: grey, reduce, invert,
+// soften. Every step must keep a plain grey ramp with the tone in the index.
+TEST_F(ImageProcessing, BrushPreparationChainKeepsToneInTheIndices) {
+  Layout l{1000, 500, 24};
+  Dib src = MakeDib(l);
+  Fill(src.get(), l, 0xC86432);  // luma 124
+  ASSERT_EQ(IsDibGray(src.get()), 0);
+  Dib grey(ProcessConvertToGrayScale(src.get()));
+  ASSERT_NE(grey, nullptr);
+  Dib small(ProcessResample(grey.get(), 128, 64, 2835));
+  ASSERT_NE(small, nullptr);
+  Dib inverted(ProcessNegative(small.get()));
+  ASSERT_NE(inverted, nullptr);
+  Dib soft(ProcessBrightnessScale(inverted.get(), -192));
+  ASSERT_NE(soft, nullptr);
+
+  int w = 0, h = 0;
+  GetDibSize(soft.get(), &w, &h);
+  EXPECT_TRUE(w == 128 && h == 64) << "expected 128x64, got " << w << "x" << h;
+  EXPECT_NE(IsDibGray(soft.get()), 0);
+  auto* bytes = static_cast<BYTE*>(ToviMemLock(soft.get()));
+  const auto* palette = reinterpret_cast<const RGBQUAD*>(bytes + sizeof(BITMAPINFOHEADER));
+  const BYTE* bits = bytes + sizeof(BITMAPINFOHEADER) + 256 * sizeof(RGBQUAD);
+  int ramp = 0, wrong = 0;
+  for (int i = 0; i < 256; ++i) ramp += palette[i].rgbRed == i && palette[i].rgbBlue == i;
+  for (int y = 0; y < 64; ++y)
+    for (int x = 0; x < 128; ++x) wrong += bits[y * 128 + x] != 32;
+  ToviMemUnlock(soft.get());
+  EXPECT_EQ(ramp, 256) << "expected a plain grey ramp";
+  EXPECT_EQ(wrong, 0) << "expected every index 32 (124 inverted to 131, times 63/255), got " << wrong
+                      << " others";
 }
 
 TEST_F(ImageProcessing, IsDibGrayAndGetDibSize) {

@@ -1,8 +1,11 @@
 // Colour conversions and per-channel tone changes.
 //
 // ProcessNegative and ProcessBrightnessScale keep the picture's depth and
-// layout: palette pictures change their colour table, deeper ones their
-// pixels, through one 256-entry table applied to each colour channel.
+// layout and pass each colour channel through one 256-entry table. Grey
+// pictures with the plain ramp palette (index = tone, as the grey conversion
+// makes them) change their pixels and keep the ramp, so that a reader taking
+// the indices as tones sees the change too; other palette pictures change
+// their colour table.
 #include <cstring>
 #include <utility>
 #include <vector>
@@ -55,6 +58,15 @@ inline BYTE DecodeField(const ChannelField& f, DWORD pixel) {
   return f.expand[v];
 }
 
+bool IsGreyRamp(const DibInfo& info) {
+  if (info.bitCount != 8 || info.paletteCount != 256) return false;
+  for (int i = 0; i < 256; ++i) {
+    const RGBQUAD& c = info.palette[i];
+    if (c.rgbRed != i || c.rgbGreen != i || c.rgbBlue != i) return false;
+  }
+  return true;
+}
+
 // A copy of the picture with every colour channel passed through `table`.
 HTOVIMEM MapChannels(const DibInfo& info, const BYTE table[256]) {
   const DWORD total = info.bitsOffset + info.imageBytes;
@@ -67,6 +79,14 @@ HTOVIMEM MapChannels(const DibInfo& info, const BYTE table[256]) {
   // The copy states its own size; whatever the source claimed is not kept.
   reinterpret_cast<BITMAPINFOHEADER*>(block)->biSizeImage = info.imageBytes;
 
+  if (IsGreyRamp(info)) {
+    BYTE* bits = block + info.bitsOffset;
+    for (int y = 0; y < info.height; ++y) {
+      BYTE* row = bits + static_cast<size_t>(info.stride) * y;
+      for (int x = 0; x < info.width; ++x) row[x] = table[row[x]];
+    }
+    return mem.release();
+  }
   if (info.IsPalette()) {
     RGBQUAD* palette = reinterpret_cast<RGBQUAD*>(block + (info.bitsOffset - info.paletteCount * sizeof(RGBQUAD)));
     for (DWORD i = 0; i < info.paletteCount; ++i) {

@@ -103,7 +103,8 @@ bool ParseDib(const BYTE* data, size_t size, DibInfo* info);
 
 // Row readers: `out` receives width pixels.
 void ReadRowBgr(const DibInfo& info, int y, BYTE* out);    // 3 bytes a pixel
-// Grey values (luma of the colour); scratch holds 3 * width bytes.
+// Grey values (luma of the colour); scratch holds 3 * width bytes and is not
+// used for 8-bit pictures.
 void ReadRowGrey(const DibInfo& info, int y, BYTE* out, BYTE* scratch);
 // 24-bit rows are handed out in place; other depths are decoded into scratch.
 const BYTE* RowBgr(const DibInfo& info, int y, BYTE* scratch);
