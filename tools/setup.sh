@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs everything the build, the tests and the demo need on a Debian 12 machine.
+# Installs everything the build, the tests, the demo and the native fuzz
+# targets (fuzz/) need on a Debian 12 machine.
 # Safe to run again: it does nothing when every package is already there.
 set -euo pipefail
 
@@ -9,6 +10,7 @@ packages=(
   wine wine32:i386 xvfb xauth x11-utils
   imagemagick libvips-tools googletest
   dpkg-dev
+  clang libclang-rt-14-dev
 )
 
 SUDO=""

@@ -45,14 +45,18 @@ Status Fail(Error error, const char* detail, uint32_t item = Status::kNoItem) {
   return status;
 }
 
-struct CrcTable {
-  uint32_t entries[256];
-  CrcTable() {
+// Slicing by eight: table k maps a byte that is k positions further from the
+// end of an 8-byte group, so eight bytes cost eight look-ups and one shift.
+struct CrcTables {
+  uint32_t t[8][256];
+  CrcTables() {
     for (uint32_t i = 0; i < 256; ++i) {
       uint32_t c = i;
       for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-      entries[i] = c;
+      t[0][i] = c;
     }
+    for (uint32_t i = 0; i < 256; ++i)
+      for (int k = 1; k < 8; ++k) t[k][i] = (t[k - 1][i] >> 8) ^ t[0][t[k - 1][i] & 0xFF];
   }
 };
 
@@ -127,10 +131,17 @@ const char* ErrorName(Error error) {
 }
 
 uint32_t Crc32(const void* data, size_t size, uint32_t crc) {
-  static const CrcTable table;
+  static const CrcTables tables;
+  const auto& t = tables.t;
   const uint8_t* p = static_cast<const uint8_t*>(data);
   crc = ~crc;
-  for (size_t i = 0; i < size; ++i) crc = table.entries[(crc ^ p[i]) & 0xFF] ^ (crc >> 8);
+  for (; size >= 8; size -= 8, p += 8) {
+    uint32_t low = crc ^ GetU32(p);
+    uint32_t high = GetU32(p + 4);
+    crc = t[7][low & 0xFF] ^ t[6][(low >> 8) & 0xFF] ^ t[5][(low >> 16) & 0xFF] ^ t[4][low >> 24] ^
+          t[3][high & 0xFF] ^ t[2][(high >> 8) & 0xFF] ^ t[1][(high >> 16) & 0xFF] ^ t[0][high >> 24];
+  }
+  for (; size > 0; --size, ++p) crc = t[0][(crc ^ *p) & 0xFF] ^ (crc >> 8);
   return ~crc;
 }
 

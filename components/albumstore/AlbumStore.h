@@ -11,7 +11,8 @@
 //   is always either the old one or the new one. The previous album, when it
 //   passes its checks, becomes "<album>.bak". Refuses (and keeps the files as
 //   they are) when any item slot is null or malformed, and when the file at
-//   the path exists but is not a sound album.
+//   the path is not a sound album (an empty file holds nothing and may be
+//   replaced).
 // Both return non-zero on success and 0 on failure; the reason of the calling
 // thread's last failure is then ABM_GetLastError().
 #pragma once
