@@ -21,7 +21,10 @@ bool SplitAlbumPathParts(const char* path, SplitPathParts* parts) {
 }
 
 bool IsRelativePath(const char* path) {
-  SplitPathParts parts;
-  SplitAlbumPathParts(path, &parts);
-  return parts.drive[0] == '\0';
+  // What the splitter reports as a drive: a letter and colon at the start,
+  // or the "\\" of a network path. Tested directly, since every item built
+  // while loading an album asks.
+  if (!path || !path[0]) return true;
+  if (path[0] == '\\' && path[1] == '\\') return false;
+  return path[1] != ':';
 }
