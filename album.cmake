@@ -11,6 +11,7 @@ add_library(album SHARED
   manager/ThreadRegistry.cpp
   platform/Text.cpp
   platform/Path.cpp
+  views/AlbumPrint.cpp
 )
 albumkit_dll(album OUTPUT_NAME album)
 target_compile_definitions(album PRIVATE ALBUM_BUILDING_DLL)
@@ -20,3 +21,5 @@ target_link_libraries(album PRIVATE ole32 oleaut32 uuid)
 # Stdcall exports are found by their plain names too (CreateXabm as well as
 # CreateXabm@8, which the import library uses).
 target_link_options(album PRIVATE -Wl,--add-stdcall-alias)
+# Printing: the printer dialogs.
+target_link_libraries(album PRIVATE comdlg32)

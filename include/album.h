@@ -207,6 +207,7 @@ private:
   friend class CAlbum;
   friend class CThumbView2;
   friend class CThumbListView2;
+  friend class CAlbumPrintJob;  // prints only the selected items
 
   int m_nID;                    // 1-based position; 0 outside a table; -1 for a sentinel
   tagALBUMINFOHEADER m_Info;
