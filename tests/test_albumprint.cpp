@@ -10,10 +10,13 @@
 #include <string.h>
 
 #include <functional>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "../components/resources/resource.h"
+#include "../platform/pixamo.h"
 #include "../views/AlbumPrint.h"
 #include "ItemFactory.h"
 #include "support/TestPictures.h"
@@ -69,19 +72,11 @@ HTOVIMEM MakeRawHandle(const std::vector<BYTE>& bytes) {
   return mem;
 }
 
-class OwnedHandle {
-public:
-  explicit OwnedHandle(HTOVIMEM mem) : mem_(mem) {}
-  ~OwnedHandle() {
-    if (mem_) ToviMemFree(mem_);
-  }
-  OwnedHandle(const OwnedHandle&) = delete;
-  OwnedHandle& operator=(const OwnedHandle&) = delete;
-  HTOVIMEM get() const { return mem_; }
-
-private:
-  HTOVIMEM mem_;
+// Pictures the test made and frees.
+struct FreePicture {
+  void operator()(void* picture) const { ToviMemFree(picture); }
 };
+using OwnedHandle = std::unique_ptr<void, FreePicture>;
 
 // An album item with a solid grey thumbnail of the given size; the record's
 // thumbnail size may be set apart from the picture's.
@@ -317,13 +312,6 @@ TEST(PrintLayoutTest, LetterPageAt600Dpi) {
   EXPECT_EQ(layout.boxHeight, 1200);
   EXPECT_EQ(layout.rows, 5) << "6600 x 76 / 600 / 152 = 5.5";
   EXPECT_EQ(layout.rowPitch, 1320);
-
-  ASSERT_EQ(ComputePrintLayout(5100, 6600, 600, 76, 114, 2, &layout), 1);
-  EXPECT_EQ(layout.columns, 8);
-  EXPECT_EQ(layout.columnPitch, 637);
-  EXPECT_EQ(layout.boxWidth, 600);
-  EXPECT_EQ(layout.rows, 7);
-  EXPECT_EQ(layout.boxHeight, 900);
 }
 
 TEST(PrintLayoutTest, NamesMakeRoomUnderEveryBox) {
@@ -372,6 +360,17 @@ TEST(PrintLayoutTest, RefusesSizesThatAreNotPositive) {
     EXPECT_EQ(layout.columns, 0) << "layout is zeroed";
   }
   EXPECT_EQ(ComputePrintLayout(5100, 6600, 600, 76, 76, 1, nullptr), 0);
+  EXPECT_EQ(ComputePrintLayout(5100, 6600, INT_MAX, 190, 190, 1, &layout), 0) << "a box beyond 2^27 pixels";
+  EXPECT_EQ(ComputePrintLayout(INT_MAX, 6600, 600, 76, 76, 1, &layout), 0) << "a page beyond 2^27 pixels";
+}
+
+TEST(PrintLayoutTest, TinyBoxesKeepAPitchOfOnePixel) {
+  PrintLayout layout;
+  ASSERT_EQ(ComputePrintLayout(100000, 50000, 1, 1, 1, 2, &layout), 1);
+  EXPECT_EQ(layout.columns, 100000) << "7,600,000 boxes would fit, one per pixel is drawn";
+  EXPECT_EQ(layout.columnPitch, 1);
+  EXPECT_EQ(layout.rows, 50000);
+  EXPECT_EQ(layout.rowPitch, 1);
 }
 
 // ---------------------------------------------------------------------------
@@ -855,46 +854,66 @@ TEST(PrinterTest, ChosenPrinterPrintsOneCopyAndBadNamesAreRefused) {
 
 namespace {
 
+// One step of a script: gets the print dialog and any other dialog the
+// thread shows over it (either may be null); true when the step is done.
+typedef std::function<bool(HWND dialog, HWND popup)> DialogStep;
+
 struct DialogScript {
-  std::function<void(HWND)> act;
-  int ticks = 0;
-  bool ran = false;
+  std::vector<DialogStep> steps;
+  size_t next = 0;
+  int idleTicks = 0;
 };
 DialogScript* g_script = nullptr;
 
-BOOL CALLBACK FindDialog(HWND window, LPARAM param) {
+struct ThreadDialogs {
+  HWND print = nullptr;
+  HWND popup = nullptr;
+};
+
+BOOL CALLBACK FindDialogs(HWND window, LPARAM param) {
   char name[16] = "";
   GetClassNameA(window, name, sizeof(name));
   if (strcmp(name, "#32770") != 0 || !IsWindowVisible(window)) return TRUE;
-  *reinterpret_cast<HWND*>(param) = window;
-  return FALSE;
+  auto* found = reinterpret_cast<ThreadDialogs*>(param);
+  (GetDlgItem(window, IDC_PRINT_BOX_SIZE) ? found->print : found->popup) = window;
+  return TRUE;
 }
 
 void CALLBACK DriveDialog(HWND, UINT, UINT_PTR timer, DWORD) {
-  HWND dialog = nullptr;
-  EnumThreadWindows(GetCurrentThreadId(), FindDialog, reinterpret_cast<LPARAM>(&dialog));
-  if (!dialog) {
-    // The dialog is shown within a few ticks; past that the test cannot go on.
-    if (++g_script->ticks > 1000) {
-      KillTimer(nullptr, timer);
-      ADD_FAILURE() << "the print dialog never appeared";
-    }
-    return;
+  if (!g_script || g_script->next >= g_script->steps.size()) return;
+  ThreadDialogs found;
+  EnumThreadWindows(GetCurrentThreadId(), FindDialogs, reinterpret_cast<LPARAM>(&found));
+  if (g_script->steps[g_script->next](found.print, found.popup)) {
+    g_script->idleTicks = 0;
+    if (++g_script->next == g_script->steps.size()) KillTimer(nullptr, timer);
+  } else if (++g_script->idleTicks > 1000) {
+    // Windows appear within a few ticks; past that the script cannot go on.
+    KillTimer(nullptr, timer);
+    ADD_FAILURE() << "step " << g_script->next + 1 << " never found its window";
+    if (found.popup) PostMessageA(found.popup, WM_COMMAND, IDCANCEL, 0);
+    if (found.print) PostMessageA(found.print, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
   }
-  KillTimer(nullptr, timer);
-  g_script->ran = true;
-  g_script->act(dialog);
 }
 
-int RunDialogWith(const std::function<void(HWND)>& act) {
-  DialogScript script{act};
+int RunDialogWith(std::vector<DialogStep> steps) {
+  DialogScript script;
+  script.steps = std::move(steps);
   g_script = &script;
   UINT_PTR timer = SetTimer(nullptr, 0, 10, DriveDialog);
   int result = RunPrintDialog(nullptr);
   KillTimer(nullptr, timer);
   g_script = nullptr;
-  EXPECT_TRUE(script.ran) << "the script never reached the dialog";
+  EXPECT_EQ(script.next, script.steps.size()) << "script steps done";
   return result;
+}
+
+// A script of one step on the print dialog.
+int RunDialogWith(const std::function<void(HWND)>& act) {
+  return RunDialogWith({[&](HWND dialog, HWND) {
+    if (!dialog) return false;
+    act(dialog);
+    return true;
+  }});
 }
 
 void Press(HWND dialog, int id) {
@@ -1017,4 +1036,42 @@ TEST(PrintDialogTest, CancelChangesNothing) {
   PrintSettings after;
   GetPrintSettings(&after);
   EXPECT_EQ(memcmp(&before, &after, sizeof(before)), 0) << "settings unchanged";
+}
+
+TEST(PrintDialogTest, SetupButtonRunsThePrinterSetupOverTheDialog) {
+  HWND printDialog = nullptr, setupOwner = nullptr;
+  int depthInDialog = -1, depthInSetup = -1;
+  int result = RunDialogWith({
+      [&](HWND dialog, HWND) {
+        if (!dialog) return false;
+        printDialog = dialog;
+        depthInDialog = IsLockedForModal();
+        PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_PRINT_SETUP, BN_CLICKED), 0);
+        return true;
+      },
+      // With printers this is the setup dialog; without any, the notice
+      // that there is none.
+      [&](HWND, HWND popup) {
+        if (!popup) return false;
+        // Under Wine the notice is owned by a hidden setup dialog in turn.
+        for (HWND owner = GetWindow(popup, GW_OWNER); owner; owner = GetWindow(owner, GW_OWNER)) {
+          if (owner == printDialog) setupOwner = owner;
+        }
+        depthInSetup = IsLockedForModal();
+        PostMessageA(popup, WM_COMMAND, IDCANCEL, 0);
+        return true;
+      },
+      [&](HWND dialog, HWND popup) {
+        if (popup || !dialog) return false;
+        Press(dialog, IDCANCEL);
+        return true;
+      },
+  });
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(setupOwner, printDialog) << "the setup belongs to the print dialog";
+  EXPECT_NE(printDialog, nullptr);
+  EXPECT_EQ(depthInDialog, 1) << "the print dialog runs in the modal state";
+  EXPECT_EQ(depthInSetup, 2) << "so does the printer setup, inside it";
+  EXPECT_EQ(IsLockedForModal(), 0) << "both leave it";
+  EXPECT_EQ(GetPrinterSetup()->hDevNames, nullptr) << "a cancelled setup chooses no printer";
 }

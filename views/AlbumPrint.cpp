@@ -180,7 +180,7 @@ bool ReadPictureLayout(const BYTE* bytes, DWORD available, PictureLayout* layout
   BITMAPINFOHEADER h;
   memcpy(&h, bytes, sizeof(h));
   if (h.biSize < sizeof(BITMAPINFOHEADER) || h.biSize > sizeof(BITMAPV5HEADER) || h.biSize > available) return false;
-  if (h.biWidth <= 0 || h.biHeight == 0 || h.biHeight == LONG(0x80000000) || h.biPlanes != 1) return false;
+  if (h.biWidth <= 0 || h.biHeight == 0 || h.biHeight == LONG_MIN || h.biPlanes != 1) return false;
 
   uint64_t colours = h.biClrUsed;
   switch (h.biBitCount) {
@@ -259,6 +259,9 @@ int MeasureOnDc(void* context, const char* text, int length) {
 
 int64_t Scale(int64_t value, int64_t numerator, int64_t denominator) { return value * numerator / denominator; }
 
+// GDI keeps coordinates within 2^27; pages and boxes beyond it cannot be drawn.
+const int64_t kMaxCoordinate = (1 << 27) - 1;
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -291,8 +294,8 @@ public:
       ScopedSelectObject selectPen(dc_, pen.get());
       ScopedWaitCursor wait;
 
-      int perPage = layout_.columns * layout_.rows;
-      int slot = 0;
+      int64_t perPage = static_cast<int64_t>(layout_.columns) * layout_.rows;
+      int64_t slot = 0;
       int count = album_->GetCount();
       for (int n = 1; n <= count; ++n) {
         CThumbnail2* item = album_->GetThumbnail(n);
@@ -302,7 +305,8 @@ public:
           StartPage(dc_);
           slot = 0;
         }
-        PrintBox(item, (slot % layout_.columns) * layout_.columnPitch, (slot / layout_.columns) * layout_.rowPitch);
+        PrintBox(item, static_cast<int>(slot % layout_.columns) * layout_.columnPitch,
+                 static_cast<int>(slot / layout_.columns) * layout_.rowPitch);
         ++slot;
       }
     }
@@ -374,13 +378,19 @@ ALBUM_API int ComputePrintLayout(int pageWidth, int pageHeight, int dpi, int box
   memset(layout, 0, sizeof(*layout));
   if (pageWidth <= 0 || pageHeight <= 0 || dpi <= 0 || boxWidth <= 0 || boxHeight <= 0) return 0;
   // Integer arithmetic throughout, in 64 bits so that no product overflows.
-  int64_t columns = Scale(pageWidth, PRINT_BOX_UNITS_PER_INCH, dpi) / boxWidth;
-  int64_t rows = Scale(pageHeight, PRINT_BOX_UNITS_PER_INCH, dpi) / boxHeight;
-  // A box larger than the page still gets one box per page.
-  if (columns < 1) columns = 1;
-  if (rows < 1) rows = 1;
   int64_t bw = Scale(dpi, boxWidth, PRINT_BOX_UNITS_PER_INCH);
   int64_t bh = Scale(dpi, boxHeight, PRINT_BOX_UNITS_PER_INCH);
+  if (pageWidth > kMaxCoordinate || pageHeight > kMaxCoordinate || bw > kMaxCoordinate || bh > kMaxCoordinate) {
+    return 0;
+  }
+  int64_t columns = Scale(pageWidth, PRINT_BOX_UNITS_PER_INCH, dpi) / boxWidth;
+  int64_t rows = Scale(pageHeight, PRINT_BOX_UNITS_PER_INCH, dpi) / boxHeight;
+  // A box larger than the page still gets one box per page; a pitch is at
+  // least one pixel.
+  if (columns < 1) columns = 1;
+  if (rows < 1) rows = 1;
+  if (columns > pageWidth) columns = pageWidth;
+  if (rows > pageHeight) rows = pageHeight;
   int64_t rowPitch = pageHeight / rows;
   if (names == 1 && rowPitch - bh < PRINT_NAME_ROOM) {
     rows = pageHeight / (bh + PRINT_NAME_ROOM);
@@ -391,8 +401,8 @@ ALBUM_API int ComputePrintLayout(int pageWidth, int pageHeight, int dpi, int box
   layout->rows = static_cast<int>(rows);
   layout->columnPitch = static_cast<int>(pageWidth / columns);
   layout->rowPitch = static_cast<int>(rowPitch);
-  layout->boxWidth = bw > INT_MAX ? INT_MAX : static_cast<int>(bw);
-  layout->boxHeight = bh > INT_MAX ? INT_MAX : static_cast<int>(bh);
+  layout->boxWidth = static_cast<int>(bw);
+  layout->boxHeight = static_cast<int>(bh);
   return 1;
 }
 

@@ -25,7 +25,8 @@ struct PrintLayout {
 // Lays boxes of boxWidth x boxHeight (1/76 inch) out on a page of
 // pageWidth x pageHeight device pixels at dpi pixels per inch; names 1 keeps
 // PRINT_NAME_ROOM pixels under every box when the grid allows. 1 on success,
-// 0 (layout zeroed) when a size or the resolution is not positive.
+// 0 (layout zeroed) when a size or the resolution is not positive, or a page
+// or box side lies beyond GDI's coordinate space (2^27 pixels).
 ALBUM_API int ComputePrintLayout(int pageWidth, int pageHeight, int dpi, int boxWidth, int boxHeight,
                                  int names, PrintLayout* layout);
 
