@@ -7,6 +7,9 @@ add_library(album SHARED
   model/AlbumDoc.cpp
   model/AlbumExports.cpp
   model/XmlExport.cpp
+  model/ExifReader.cpp
+  model/PictureInfo.cpp
+  model/PictureInfoDlg.cpp
   manager/Module.cpp
   manager/ThreadRegistry.cpp
   platform/Text.cpp
@@ -17,5 +20,6 @@ target_compile_definitions(album PRIVATE ALBUM_BUILDING_DLL)
 target_include_directories(album PUBLIC ${CMAKE_SOURCE_DIR}/include PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(album PRIVATE qildll pixamo)
 target_link_libraries(album PRIVATE ole32 oleaut32 uuid)
+target_link_libraries(album PRIVATE comctl32)
 # Stdcall exports keep their plain names (CreateXabm, not CreateXabm@8).
 target_link_options(album PRIVATE -Wl,--kill-at)
