@@ -6,12 +6,10 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#pragma pack(push, 1)
 struct tagEXIFRATIONAL {
   uint32_t numerator;
   uint32_t denominator;  // 0 when the tag is absent
 };
-#pragma pack(pop)
 static_assert(sizeof(tagEXIFRATIONAL) == 8, "rational is 8 bytes");
 
 // One reading of the Exif IFD. Zeroed before use. Strings, arrays and blocks
@@ -19,7 +17,9 @@ static_assert(sizeof(tagEXIFRATIONAL) == 8, "rational is 8 bytes");
 // its length) and are freed by ReleaseExifInfo; their byte lengths are in the
 // presence record. Fixed text slots hold at most one character less than
 // their size and are always terminated.
-#pragma pack(push, 1)
+//
+// These records are naturally aligned, not packed: the reader writes through
+// pointers to their fields. Their layout is pinned by the assertions below.
 struct tagEXIFVALUES {
   tagEXIFRATIONAL ExposureTime;           // 0x829A
   tagEXIFRATIONAL FNumber;                // 0x829D
@@ -64,12 +64,10 @@ struct tagEXIFVALUES {
   uint8_t SceneType;                      // 0xA301
   uint8_t* CFAPattern;                    // 0xA302, owned
 };
-#pragma pack(pop)
 
 // Per tag of tagEXIFVALUES: 0 when the tag was absent (or unreadable), 1 when
 // a number was read, and for strings, arrays, blocks and fixed text slots the
 // number of bytes held.
-#pragma pack(push, 1)
 struct tagEXIFPRESENCE {
   uint32_t ExposureTime, FNumber, ExposureProgram, SpectralSensitivity, ISOSpeedRatings, OECF;
   uint32_t ExifVersion, DateTimeOriginal, DateTimeDigitized, ComponentsConfiguration;
@@ -81,17 +79,14 @@ struct tagEXIFPRESENCE {
   uint32_t FocalPlaneYResolution, FocalPlaneResolutionUnit, SubjectLocation, ExposureIndex;
   uint32_t SensingMethod, FileSource, SceneType, CFAPattern;
 };
-#pragma pack(pop)
 static_assert(sizeof(tagEXIFPRESENCE) == 42 * 4, "one presence field per tag");
 
 // Make and Model from IFD0, each owned and terminated (null when absent);
 // freed by ReleaseCameraMakeModel.
-#pragma pack(push, 1)
 struct tagEXIFMAKEMODEL {
   char* Make;
   char* Model;
 };
-#pragma pack(pop)
 
 // The sixteen value texts shown in the picture information dialog.
 enum { EXIF_ROW_COUNT = 16, EXIF_TEXT_SIZE = 128 };
@@ -102,10 +97,10 @@ struct tagEXIFROWS {
 #pragma pack(pop)
 
 #if UINTPTR_MAX == 0xFFFFFFFFu
-static_assert(sizeof(tagEXIFVALUES) == 248, "values record is 248 bytes in 32-bit code");
-static_assert(offsetof(tagEXIFVALUES, DateTimeOriginal) == 34, "DateTimeOriginal at 34");
-static_assert(offsetof(tagEXIFVALUES, FocalLength) == 142, "FocalLength at 142");
-static_assert(offsetof(tagEXIFVALUES, CFAPattern) == 244, "CFAPattern at 244");
+static_assert(sizeof(tagEXIFVALUES) == 260, "values record is 260 bytes in 32-bit code");
+static_assert(offsetof(tagEXIFVALUES, DateTimeOriginal) == 36, "DateTimeOriginal at 36");
+static_assert(offsetof(tagEXIFVALUES, FocalLength) == 148, "FocalLength at 148");
+static_assert(offsetof(tagEXIFVALUES, CFAPattern) == 256, "CFAPattern at 256");
 static_assert(sizeof(tagEXIFMAKEMODEL) == 8, "make and model record is 8 bytes in 32-bit code");
 #endif
 static_assert(sizeof(tagEXIFROWS) == 16 * 128, "sixteen rows of 128 bytes");
