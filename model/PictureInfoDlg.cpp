@@ -3,6 +3,8 @@
 
 #include <commctrl.h>
 
+#include <initializer_list>
+
 #include "components/resources/resource.h"
 #include "manager/Module.h"
 #include "model/ExifReader.h"
@@ -61,7 +63,43 @@ private:
       value.pszText = const_cast<char*>(m_pRows->szText[row]);
       SendMessageA(list, LVM_SETITEMTEXTA, index, reinterpret_cast<LPARAM>(&value));
     }
+    FitListToRows(dialog, list);
     return TRUE;
+  }
+
+  // Row heights follow the font the system gives the list, which dialog
+  // units cannot predict: make the list exactly tall enough for every row
+  // and move the buttons and the dialog's bottom edge with it.
+  static void FitListToRows(HWND dialog, HWND list) {
+    RECT row = {};
+    row.left = LVIR_BOUNDS;
+    if (!SendMessageA(list, LVM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&row))) return;
+    RECT header = {};
+    GetWindowRect(reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0)), &header);
+    RECT outer = {}, client = {};
+    GetWindowRect(list, &outer);
+    GetClientRect(list, &client);
+    int frame = (outer.bottom - outer.top) - client.bottom;
+    int wanted = frame + (header.bottom - header.top) + EXIF_ROW_COUNT * (row.bottom - row.top);
+    int delta = wanted - (outer.bottom - outer.top);
+    if (delta == 0) return;
+
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&outer), 2);
+    SetWindowPos(list, nullptr, 0, 0, outer.right - outer.left, wanted,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    for (int id : {IDOK, IDCANCEL}) {
+      HWND button = GetDlgItem(dialog, id);
+      RECT place = {};
+      GetWindowRect(button, &place);
+      MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&place), 2);
+      SetWindowPos(button, nullptr, place.left, place.top + delta, 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    // Half the change above and half below keeps a centred dialog centred.
+    RECT window = {};
+    GetWindowRect(dialog, &window);
+    SetWindowPos(dialog, nullptr, window.left, window.top - delta / 2, window.right - window.left,
+                 window.bottom - window.top + delta, SWP_NOZORDER | SWP_NOACTIVATE);
   }
 
   static void AddColumn(HWND list, int index, UINT titleId, int width) {
