@@ -364,11 +364,9 @@ bool LoadApp1Segment(FILE* file, std::vector<uint8_t>* bytes) {
   uint8_t head[kTiffOffset];
   if (fseek(file, 0, SEEK_SET) != 0 || fread(head, 1, sizeof(head), file) != sizeof(head)) return false;
   if (CheckBytes(head, sizeof(head)) != EXIF_OK) return false;
-  if (fseek(file, 0, SEEK_END) != 0) return false;
-  long fileSize = ftell(file);
-  if (fileSize < long(sizeof(head))) return false;
+  // At most 64 KB: the segment, or less when the file ends inside it.
   size_t segmentEnd = kLengthOffset + BigEndian16(head + kLengthOffset);
-  size_t wanted = segmentEnd < size_t(fileSize) ? segmentEnd : size_t(fileSize);
+  size_t wanted = segmentEnd > sizeof(head) ? segmentEnd : sizeof(head);
   try {
     bytes->resize(wanted);
   } catch (const std::bad_alloc&) {

@@ -144,7 +144,7 @@ protected:
   }
   std::string Missing(const std::string& name) { return folder_.Missing(name); }
 
-  // The texts of a block with the camera's values plus the given changes.
+  // One row's text for the block the builder makes.
   std::string Text(ExifBuilder& builder, int row) {
     Reading r(Write("row.jpg", builder.Jpeg()));
     EXPECT_EQ(r.result, 1) << "expected the block to read";
@@ -167,6 +167,9 @@ TEST_F(ExifFiles, CheckAcceptsJpgInAnyCaseAndRefusesOtherExtensions) {
     EXPECT_EQ(CheckExifFile(Write(name, jpeg).c_str()), EXIF_NOT_JPEG)
         << "expected " << name << " to be refused for its extension";
   }
+  // The extension is looked for after the last backslash only, and before
+  // the file is opened.
+  EXPECT_EQ(CheckExifFile(Missing("folder.jpg\\picture").c_str()), EXIF_NOT_JPEG);
   Reading fourLetters(Write("j.jpeg", jpeg));
   EXPECT_EQ(fourLetters.result, 0) << "expected no reading of a .jpeg file";
   EXPECT_EQ(fourLetters.makeModelResult, 0) << "expected no make and model of a .jpeg file";
