@@ -362,6 +362,9 @@ ALBUM_API int ClassifyJpegMarker(unsigned marker);
 // 0 when the file is a ".jpg" starting with SOI, APP1 and "Exif\0\0"; else
 // one of the EXIF_* codes of ExifRecords.h.
 ALBUM_API int CheckExifFile(const char* path);
+// String identifier (in the resource module) of row 0..15's label; 0 for
+// any other row.
+ALBUM_API UINT GetExifRowLabelId(int row);
 // Reads the Exif IFD into both records (cleared first). 1 on success, 0 on
 // any failure (nothing is then held). Release with ReleaseExifInfo.
 ALBUM_API int ReadExifInfo(tagEXIFVALUES* values, tagEXIFPRESENCE* presence, const char* path);

@@ -19,6 +19,8 @@ bool LoadResourceText(void*, unsigned id, char* buffer, size_t capacity) {
 
 ALBUM_API int ClassifyJpegMarker(unsigned marker) { return exif::ClassifyMarker(marker); }
 
+ALBUM_API UINT GetExifRowLabelId(int row) { return exif::RowLabelId(row); }
+
 ALBUM_API int CheckExifFile(const char* path) {
   try {
     return exif::CheckFile(path);
