@@ -38,11 +38,11 @@ enum Flags : unsigned {
 };
 
 struct Expected {
-  UINT message;
-  unsigned flags;
-  WPARAM wParam;
-  LPARAM lParam;
-  int stream = -1;  // in merged checks: the stream it must arrive in (-1: any)
+  UINT message = 0;  // 0 ends a table
+  unsigned flags = 0;
+  WPARAM wParam = 0;
+  LPARAM lParam = 0;
+  int stream = -1;   // in merged checks: the stream it must arrive in (-1: any)
 };
 
 struct Recorded {
