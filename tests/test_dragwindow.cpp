@@ -577,4 +577,23 @@ TEST_F(DragWindowTest, CancelDragOutsideTheProtocolEndsTheDrag) {
   ExpectClosed();
 }
 
+// --- The window class ----------------------------------------------------------
+
+// The probe loads the component at run time, unloads it in the middle of a
+// drag and once more after one; its exit code names the first broken check.
+TEST(DragWindowClass, UnloadingTheComponentTakesTheDragWindowAndItsClassAlong) {
+  char command[] = "dragwindow_probe.exe";
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process = {};
+  ASSERT_TRUE(CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+      << "Expected the probe to start";
+  ASSERT_EQ(WaitForSingleObject(process.hProcess, 60000), WAIT_OBJECT_0) << "Expected the probe to finish";
+  DWORD code = 1;
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  EXPECT_EQ(code, 0u) << "Expected exit code 0, got " << code << " (the number of the failed check)";
+}
+
 }  // namespace
