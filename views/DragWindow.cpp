@@ -54,7 +54,8 @@ void SendStep(HWND to, int action, WPARAM keys, int kind) {
   SendMessageA(to, AVM_DRAGNOTIFY, 0, reinterpret_cast<LPARAM>(&record));
 }
 
-// Steps 3 and 5 also carry the cursor in the receiver's client coordinates.
+// The query and over steps also carry the cursor in the receiver's client
+// coordinates.
 void SendStepAt(HWND to, int action, WPARAM keys, int kind, POINT screen) {
   POINT client = screen;
   ScreenToClient(to, &client);
@@ -114,8 +115,9 @@ LRESULT OnMouseMove(HWND self, WPARAM keys, LPARAM position) {
 
   // The over step climbs from the window under the cursor while each
   // receiver answers it without accepting; the first one that ignores it
-  // ends the climb. Set here, after the leave step, so that a previous target
-  // that ignores the leave cannot keep the new one from hearing the over.
+  // ends the climb. The marks are set after the leave step, so that a
+  // previous target that ignores the leave cannot keep the new one from
+  // hearing the over.
   record.ddHandled = 1;
   record.ddEffect = DRAG_EFFECT_REFUSED;
   while (record.ddEffect != DRAG_EFFECT_ACCEPTED && target && record.ddHandled == 1) {
