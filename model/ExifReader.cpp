@@ -665,7 +665,16 @@ void FormatRows(tagEXIFROWS* rows, const tagEXIFVALUES* values, const tagEXIFPRE
   if (v.ShutterSpeedValue.denominator) {
     double apex = double(int32_t(v.ShutterSpeedValue.numerator)) /
                   double(int32_t(v.ShutterSpeedValue.denominator));
-    out.Number(kRowExposureTime, 1.0 / pow(2.0, apex), IDS_UNIT_SECONDS);
+    double seconds = 1.0 / pow(2.0, apex);
+    if (seconds < 1.0) {
+      // Shorter exposures read as fractions: "0.0 s" would say nothing about
+      // 1/125 s, the exposure of most photographs.
+      char unit[kLookupCapacity];
+      out.LoadText(IDS_UNIT_SECONDS, unit);
+      out.Formatted(kRowExposureTime, pow(2.0, apex), "1/%.0f %s", unit);
+    } else {
+      out.Number(kRowExposureTime, seconds, IDS_UNIT_SECONDS);
+    }
   }
   if (v.FNumber.denominator) out.Formatted(kRowFNumber, Quotient(v.FNumber), "F%.1f", "");
   if (v.FocalLength.denominator) {

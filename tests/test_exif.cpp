@@ -106,7 +106,7 @@ ExifBuilder Camera(bool bigEndian) {
 std::vector<std::string> ExpectedCameraRows() {
   return {
       "Test Camera Works", "Model T-7", "0210", "2002:03:15 10:20:30", "2002:03:16 11:21:31",
-      "2.5 " + Res(IDS_UNIT_BITS_PER_PIXEL), "0.5 " + Res(IDS_UNIT_SECONDS), "F2.8", "",
+      "2.5 " + Res(IDS_UNIT_BITS_PER_PIXEL), "1/2 " + Res(IDS_UNIT_SECONDS), "F2.8", "",
       "35.0 " + Res(IDS_UNIT_MILLIMETRES), "3000.0 " + Res(IDS_UNIT_PIXELS_PER_INCH),
       "3000.5 " + Res(IDS_UNIT_PIXELS_PER_INCH), Res(IDS_ISO_PREFIX) + "200",
       Res(IDS_FLASH_FIRED), Res(IDS_LIGHT_DAYLIGHT), Res(IDS_PROGRAM_NORMAL),
@@ -332,6 +332,14 @@ TEST_F(ExifFiles, NumberRows) {
   ExifBuilder longExposure(false);
   longExposure.Rational(kExifIfd, 0x9201, uint32_t(-5), 1, 10);
   EXPECT_EQ(Text(longExposure, kExposureTime), "32.0 " + Res(IDS_UNIT_SECONDS));
+
+  // Exposures under a second read as fractions.
+  ExifBuilder fast(true);
+  fast.Rational(kExifIfd, 0x9201, 7, 1, 10);
+  EXPECT_EQ(Text(fast, kExposureTime), "1/128 " + Res(IDS_UNIT_SECONDS));
+  ExifBuilder second(false);
+  second.Rational(kExifIfd, 0x9201, 0, 1, 10);
+  EXPECT_EQ(Text(second, kExposureTime), "1.0 " + Res(IDS_UNIT_SECONDS));
 
   // 2^2000 seconds cannot be written in 127 characters.
   ExifBuilder absurd(false);
