@@ -7,10 +7,14 @@ add_library(album SHARED
   model/AlbumDoc.cpp
   model/AlbumExports.cpp
   model/XmlExport.cpp
+  model/ExifReader.cpp
+  model/PictureInfo.cpp
+  model/PictureInfoDlg.cpp
   manager/Module.cpp
   manager/ThreadRegistry.cpp
   platform/Text.cpp
   platform/Path.cpp
+  views/DragWindow.cpp
   views/AlbumPrint.cpp
 )
 albumkit_dll(album OUTPUT_NAME album)
@@ -18,6 +22,7 @@ target_compile_definitions(album PRIVATE ALBUM_BUILDING_DLL)
 target_include_directories(album PUBLIC ${CMAKE_SOURCE_DIR}/include PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(album PRIVATE qildll pixamo)
 target_link_libraries(album PRIVATE ole32 oleaut32 uuid)
+target_link_libraries(album PRIVATE comctl32)
 # Stdcall exports are found by their plain names too (CreateXabm as well as
 # CreateXabm@8, which the import library uses).
 target_link_options(album PRIVATE -Wl,--add-stdcall-alias)

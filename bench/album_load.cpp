@@ -11,15 +11,9 @@
 #include <vector>
 
 #include "platform/qil.h"
+#include "BenchClock.h"
 
 namespace {
-
-double Seconds() {
-  LARGE_INTEGER frequency, now;
-  QueryPerformanceFrequency(&frequency);
-  QueryPerformanceCounter(&now);
-  return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 HTOVIMEM SmallPicture(int seed) {
   const int width = 16, height = 12;

@@ -10,19 +10,9 @@
 #include <vector>
 
 #include "AlbumStore.h"
+#include "BenchClock.h"
 
 namespace {
-
-double Seconds() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER now;
-  QueryPerformanceCounter(&now);
-  return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 template <typename Proc>
 Proc Lookup(HMODULE module, const char* name) {

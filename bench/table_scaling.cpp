@@ -6,19 +6,9 @@
 
 #include <algorithm>
 #include <vector>
+#include "BenchClock.h"
 
 namespace {
-
-double Seconds() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER now;
-  QueryPerformanceCounter(&now);
-  return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 // Builds a table of n items like loading an album does, then walks it the
 // way callers do; returns the elapsed seconds.

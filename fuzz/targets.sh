@@ -2,7 +2,10 @@
 # For a target NAME: the harness is fuzz/NAME_fuzz.cpp, fuzz_sources_NAME lists
 # the project sources it needs (relative to the repository root) and the seed
 # corpus is fuzz/corpus/NAME/.
-FUZZ_TARGETS=(abm)
+FUZZ_TARGETS=(abm exif)
 
 fuzz_sources_abm=(components/albumstore/AbmCodec.cpp)
 fuzz_includes_abm=(components/albumstore)
+
+fuzz_sources_exif=(model/ExifReader.cpp platform/Text.cpp)
+fuzz_includes_exif=(. include)

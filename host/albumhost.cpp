@@ -5,11 +5,16 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <stdint.h>
+
 #include <string>
 #include <vector>
 
 #include "SamplePictures.h"
+#include "manager/Module.h"
 #include "platform/qil.h"
+// The demo writes its camera-data sample with the builder the tests use.
+#include "tests/ExifBuilder.h"
 
 namespace {
 
@@ -116,6 +121,60 @@ bool SaveAndReadAlbum(const std::string& folder, CThumbTable2* items) {
   return result == 0 && count == album.GetCount();
 }
 
+// Writes a copy of a sample JPEG carrying camera data (an Exif block, as a
+// camera writes it) and prints the rows of its picture information.
+bool ShowCameraData(const std::string& folder, const std::string& jpegPath) {
+  FILE* in = fopen(jpegPath.c_str(), "rb");
+  if (!in) return false;
+  std::vector<uint8_t> jpeg;
+  char buffer[65536];
+  size_t got;
+  while ((got = fread(buffer, 1, sizeof(buffer), in)) > 0) jpeg.insert(jpeg.end(), buffer, buffer + got);
+  fclose(in);
+  if (jpeg.size() < 4) return false;
+  // Everything between SOI and EOI follows the new Exif segment.
+  std::vector<uint8_t> body(jpeg.begin() + 2, jpeg.end() - 2);
+
+  using exiftest::kExifIfd;
+  using exiftest::kIfd0;
+  exiftest::ExifBuilder exif(false);
+  exif.Ascii(kIfd0, 0x010F, "AlbumKit")
+      .Ascii(kIfd0, 0x0110, "Demo Camera 7")
+      .Bytes(kExifIfd, 0x9000, 7, {'0', '2', '2', '0'})
+      .Ascii(kExifIfd, 0x9003, "2026:06:21 19:42:05")
+      .Ascii(kExifIfd, 0x9004, "2026:06:21 19:42:05")
+      .Rational(kExifIfd, 0x9201, 7, 1, 10)
+      .Rational(kExifIfd, 0x829D, 56, 10)
+      .Rational(kExifIfd, 0x920A, 50, 1)
+      .Short(kExifIfd, 0x8827, 200)
+      .Short(kExifIfd, 0x9209, 0)
+      .Short(kExifIfd, 0x9208, 1)
+      .Short(kExifIfd, 0x8822, 2);
+  std::vector<uint8_t> withExif = exif.Jpeg(body);
+  std::string cameraPath = folder + "\\camera.jpg";
+  FILE* out = fopen(cameraPath.c_str(), "wb");
+  if (!out) return false;
+  fwrite(withExif.data(), 1, withExif.size(), out);
+  fclose(out);
+
+  printf("\nPicture information of %s (check %d):\n", cameraPath.c_str(), CheckExifFile(cameraPath.c_str()));
+  tagEXIFVALUES values;
+  tagEXIFPRESENCE presence;
+  tagEXIFMAKEMODEL makeModel;
+  if (!ReadExifInfo(&values, &presence, cameraPath.c_str())) return false;
+  ReadCameraMakeModel(cameraPath.c_str(), &makeModel);
+  tagEXIFROWS rows;
+  FormatExifRows(&rows, &values, &presence, &makeModel);
+  for (int row = 0; row < EXIF_ROW_COUNT; ++row) {
+    char label[128] = "";
+    LoadStringA(GetResourceModule(), GetExifRowLabelId(row), label, sizeof(label));
+    printf("  %-28s %s\n", label, rows.szText[row]);
+  }
+  ReleaseCameraMakeModel(&makeModel);
+  ReleaseExifInfo(&values);
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -172,5 +231,6 @@ int main(int argc, char** argv) {
   printf("\nThumbnails written as %s\\thumb-*.bmp\n", folder.c_str());
   bool allMade = table.GetCount() == static_cast<int>(sizeof(kSamples) / sizeof(kSamples[0]));
   bool albumOk = SaveAndReadAlbum(folder, &table);
-  return allMade && albumOk ? 0 : 1;
+  bool exifOk = ShowCameraData(folder, samples + "\\harbour.jpg");
+  return allMade && albumOk && exifOk ? 0 : 1;
 }

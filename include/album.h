@@ -352,3 +352,37 @@ ALBUM_API int FileExists(const char* path);
 // link and desc). 0 when saved, -2 when the album cannot be loaded, -1 for
 // every other failure.
 ALBUM_API int __stdcall CreateXabm(const char* albumPath, const char* outputPath);
+
+// ---------------------------------------------------------------------------
+// Picture information: the camera data of a JPEG file's Exif block.
+#include "ExifRecords.h"
+
+// Marker class of a two-byte JPEG marker: SOI 0, APP0..APP15 1..16, COM 17,
+// DQT 18, DHT 19, DRI 20, SOF0 21, SOS 22, anything else 23.
+ALBUM_API int ClassifyJpegMarker(unsigned marker);
+// 0 when the file is a ".jpg" starting with SOI, APP1 and "Exif\0\0"; else
+// one of the EXIF_* codes of ExifRecords.h.
+ALBUM_API int CheckExifFile(const char* path);
+// String identifier (in the resource module) of row 0..15's label; 0 for
+// any other row.
+ALBUM_API UINT GetExifRowLabelId(int row);
+// Reads the Exif IFD into both records (cleared first). 1 on success, 0 on
+// any failure (nothing is then held). Release with ReleaseExifInfo.
+ALBUM_API int ReadExifInfo(tagEXIFVALUES* values, tagEXIFPRESENCE* presence, const char* path);
+ALBUM_API void ReleaseExifInfo(tagEXIFVALUES* values);
+// Reads Make and Model (cleared first). 1 when at least one was read.
+// Release with ReleaseCameraMakeModel.
+ALBUM_API int ReadCameraMakeModel(const char* path, tagEXIFMAKEMODEL* makeModel);
+ALBUM_API void ReleaseCameraMakeModel(tagEXIFMAKEMODEL* makeModel);
+// The sixteen value texts of the information dialog, with units and choices
+// from the resource module. makeModel may be null.
+ALBUM_API void FormatExifRows(tagEXIFROWS* rows, const tagEXIFVALUES* values,
+                              const tagEXIFPRESENCE* presence, const tagEXIFMAKEMODEL* makeModel);
+// Runs the picture information dialog over the records, owned by owner.
+// Returns its end code (IDOK or IDCANCEL), or -1 when it cannot run.
+ALBUM_API INT_PTR ShowExifInformation(HWND owner, const tagEXIFVALUES* values,
+                                      const tagEXIFPRESENCE* presence,
+                                      const tagEXIFMAKEMODEL* makeModel);
+// Checks and reads the file and shows its information. 1 when the dialog was
+// shown, 0 when the file has no readable Exif block or the dialog could not run.
+ALBUM_API int ShowPictureInformation(HWND owner, const char* path);
