@@ -19,13 +19,13 @@ HTOVIMEM MakeSolidDib(int width, int height, BYTE value) {
   return dib;
 }
 
-CThumbnail2* MakeItem(const ItemSpec& spec) {
+CThumbnail2* MakeItem(const ItemSpec& wanted) {
   tagALBUMINFOHEADER info;
   memset(&info, 0, sizeof(info));
-  info.aiFileSize = spec.size;
-  info.aiFileTime = spec.time;
-  Put(info.aiPath, spec.path);
-  Put(info.aiDescription, spec.description);
+  info.aiFileSize = wanted.size;
+  info.aiFileTime = wanted.time;
+  Put(info.aiPath, wanted.path);
+  Put(info.aiDescription, wanted.description);
   info.aiThumbWidth = 4;
   info.aiThumbHeight = 3;
   HTOVIMEM dib = MakeSolidDib(4, 3, 0x80);

@@ -32,7 +32,7 @@ void Put(char (&field)[N], const std::string& text) {
 HTOVIMEM MakeSolidDib(int width, int height, BYTE value);
 
 // A new item (id 0, exist 1) owning a 4 x 3 picture.
-CThumbnail2* MakeItem(const ItemSpec& spec);
+CThumbnail2* MakeItem(const ItemSpec& wanted);
 
 // The test's view of the table: the view classes' protected operations.
 class TestTable : public CThumbTable2 {
@@ -41,7 +41,7 @@ public:
   using CThumbTable2::Remove;
   using CThumbTable2::SortBy;
 
-  void Append(const ItemSpec& spec) { Insert(MakeItem(spec), nullptr); }
+  void Append(const ItemSpec& wanted) { Insert(MakeItem(wanted), nullptr); }
   // The items' paths in table order.
   std::vector<std::string> Paths();
   // Empty when every id equals its position, else a description of the first mismatch.
