@@ -18,7 +18,7 @@ namespace {
 class Document : public CAlbumDoc2 {
 public:
   using CAlbumDoc2::Remove;
-  void Append(const ItemSpec& spec) { Insert(MakeItem(spec), nullptr); }
+  void Append(const ItemSpec& wanted) { Insert(MakeItem(wanted), nullptr); }
 };
 
 std::vector<uint8_t> Bytes(const std::string& path) {
