@@ -11,6 +11,7 @@ add_library(album SHARED
   manager/ThreadRegistry.cpp
   platform/Text.cpp
   platform/Path.cpp
+  views/DragWindow.cpp
 )
 albumkit_dll(album OUTPUT_NAME album)
 target_compile_definitions(album PRIVATE ALBUM_BUILDING_DLL)

@@ -6,6 +6,7 @@
 
 #include <new>
 #include "platform/pixamo.h"
+#include "views/DragWindow.h"
 
 namespace {
 
@@ -60,6 +61,7 @@ void DetachProcess(bool processEnding) {
   // When the whole process is ending, other modules may already be gone:
   // leave them to the system.
   if (!processEnding) {
+    ReleaseDragWindowClass();
     UnregisterViewClasses(GetResourceModule());
     if (g_resourceModule && g_resourceModule != g_ownModule) FreeLibrary(g_resourceModule);
     if (g_albumStore) FreeLibrary(g_albumStore);
