@@ -12,12 +12,15 @@ add_library(album SHARED
   platform/Text.cpp
   platform/Path.cpp
   views/DragWindow.cpp
+  views/ThumbView.cpp
+  views/ThumbListView.cpp
 )
 albumkit_dll(album OUTPUT_NAME album)
 target_compile_definitions(album PRIVATE ALBUM_BUILDING_DLL)
 target_include_directories(album PUBLIC ${CMAKE_SOURCE_DIR}/include PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(album PRIVATE qildll pixamo)
 target_link_libraries(album PRIVATE ole32 oleaut32 uuid)
+target_link_libraries(album PRIVATE comctl32)
 # Stdcall exports are found by their plain names too (CreateXabm as well as
 # CreateXabm@8, which the import library uses).
 target_link_options(album PRIVATE -Wl,--add-stdcall-alias)

@@ -60,6 +60,9 @@ public:
   // Snaps a proposed window size to the grid as a frame drag would; returns 1.
   int AdjustWindowSize(int& width, int& height);
 
+  // The class's window procedure: binds the object at WM_CREATE and hands
+  // every message to it.
+  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
   long ThumbListWndProc(HWND hwnd, unsigned msg, unsigned wParam, long lParam);
 
 protected:
@@ -72,7 +75,6 @@ protected:
   int m_nBkColor;               // stock brush index for new cells, -1 none
 
 private:
-  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
   void MakeCells(int count, int width, int height);
   // The first cell's window size; false without one.
   bool GetFirstCellSize(int* width, int* height);

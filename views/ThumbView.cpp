@@ -151,10 +151,12 @@ LRESULT CALLBACK CThumbView2::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPA
     auto* cell = reinterpret_cast<CThumbView2*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
     if (!cell) return DefWindowProcA(hwnd, msg, wParam, lParam);
     if (msg == WM_NCDESTROY) {
-      // The window went first (its parent was destroyed): the object must
-      // not close it, nor the tooltip that went with it, a second time.
+      // The window may go before the object (with its parent): the object
+      // must not close it again. The tooltip belongs to the top-level
+      // window, not to the cell, so it would outlive the cell: close it now.
       SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
       if (cell->m_hWnd == hwnd) {
+        if (cell->m_hTipWnd) DestroyWindow(cell->m_hTipWnd);
         cell->m_hWnd = nullptr;
         cell->m_hTipWnd = nullptr;
         cell->m_bCapture = 0;

@@ -34,6 +34,9 @@ public:
   void SetSelect(int select);
   int IsSelect();
 
+  // The class's window procedure: binds the object at WM_CREATE and hands
+  // every message to it.
+  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
   long CThumbnailWndProc(HWND hwnd, unsigned msg, unsigned wParam, long lParam);
 
 protected:
@@ -53,7 +56,6 @@ private:
   friend class CThumbListView2;
   friend class CAlbum;
 
-  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
   void OnPaint();
   void OnPaint_Net();
