@@ -37,7 +37,7 @@ tagAlbumViewCreateInfo DefaultConfiguration() {
   aci.avcFont.lfOutPrecision = OUT_STROKE_PRECIS;
   aci.avcFont.lfClipPrecision = CLIP_STROKE_PRECIS;
   aci.avcFont.lfQuality = DRAFT_QUALITY;
-  aci.avcFont.lfPitchAndFamily = VARIABLE_PITCH | FF_SWISS;
+  aci.avcFont.lfPitchAndFamily = VARIABLE_PITCH | FF_ROMAN;
   SetLocaleFont(&aci.avcFont);
   return aci;
 }
