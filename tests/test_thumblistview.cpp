@@ -131,6 +131,21 @@ TEST(ListClass, IsRegisteredWithTheResourceModuleAtStartUp) {
   EXPECT_EQ(wc.hbrBackground, reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1));
 }
 
+TEST(ListClass, BothViewClassesGoAwayWhenTheComponentIsUnloaded) {
+  char command[] = "view_class_probe.exe";
+  STARTUPINFOA startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process{};
+  ASSERT_TRUE(CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+      << "cannot start the probe, error " << GetLastError();
+  WaitForSingleObject(process.hProcess, 60000);
+  DWORD code = 99;
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  EXPECT_EQ(code, 0u) << "registered at load and removed at unload (1: not so, 2 and 3: a module did not load)";
+}
+
 TEST_F(ListTest, FixedGridDividesTheClientAreaAndCentresTheGaps) {
   TestList* list = MakeList(10, 10, 400, 300, Grid(3, 4, 0));
   ASSERT_NE(list->Window(), nullptr);

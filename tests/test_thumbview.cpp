@@ -217,6 +217,34 @@ TEST_F(CellTest, CardDisplayCopyIsMadeOnceAndKeptUntilTheItemOrSizeChanges) {
   EXPECT_EQ(ToviMemLiveCount(), withItems) << "an empty cell keeps no copy";
 }
 
+TEST_F(CellTest, AStockBrushFillsTheCellInsideAnOutline) {
+  TestCell* cell = MakeCell(10, 10, 100, 80, MakeConfig(0, 3));
+  EXPECT_EQ(cell->SetThumbViewBkColor(GRAY_BRUSH), -1) << "no fill at first";
+  Snapshot grey(cell->Window());
+  EXPECT_EQ(grey.At(50, 40), RGB(128, 128, 128)) << "got " << Hex(grey.At(50, 40));
+  EXPECT_EQ(grey.At(0, 40), kBlack) << "outlined with the current pen, got " << Hex(grey.At(0, 40));
+  EXPECT_EQ(cell->SetThumbViewBkColor(WHITE_PEN), GRAY_BRUSH) << "the previous index comes back";
+  Snapshot pen(cell->Window());
+  EXPECT_EQ(pen.At(50, 40), Face()) << "a stock pen is no brush: no fill, got " << Hex(pen.At(50, 40));
+  EXPECT_EQ(pen.At(0, 40), Face()) << "and no outline";
+}
+
+TEST_F(CellTest, AnEmptyCellPaintsItsBackgroundAndFrameOnly) {
+  TestCell* cell = MakeCell(10, 10, 100, 80, MakeConfig(2, 1));
+  TestItem* item = MakeItem(ItemOptions());
+  item->SetFocus(1);
+  cell->Attach(item);
+  cell->SetSelect(1);
+  EXPECT_EQ(cell->Attach(nullptr), 1);
+  EXPECT_EQ(cell->GetThumbnail(), nullptr);
+  Snapshot shot(cell->Window());
+  EXPECT_EQ(shot.At(0, 40), kBlack) << "thin frame";
+  EXPECT_EQ(shot.At(99, 40), kBlack) << "thin frame";
+  RECT inside{1, 1, 99, 79};
+  int face = shot.Count(Face(), inside);
+  EXPECT_EQ(face, 98 * 78) << "everything inside is background; " << 98 * 78 - face << " pixels are not";
+}
+
 // ---------------------------------------------------------------------------
 // Marks
 

@@ -70,6 +70,14 @@ bool ReadPictureSize(void* picture, int* width, int* height) {
   return *width > 0 && *height > 0;
 }
 
+// The stock brush a background index names, or null. Only brushes: a stock
+// pen or font index would change the outline instead of filling.
+HGDIOBJ FillBrush(int index) {
+  if (index < 0) return nullptr;
+  HGDIOBJ fill = GetStockObject(index);
+  return fill && GetObjectType(fill) == OBJ_BRUSH ? fill : nullptr;
+}
+
 // Centres a width x height picture in area; offsets that would be negative
 // are 0 and the picture is then cut to the area.
 RECT CentrePicture(const RECT& area, int width, int height) {
@@ -245,7 +253,9 @@ void CThumbView2::SetDragDrop(int dragDrop) { m_bDragDrop = dragDrop; }
 int CThumbView2::SetThumbViewBkColor(int index) {
   int previous = m_nBkColor;
   m_nBkColor = index;
-  if (m_hWnd) InvalidateRect(m_hWnd, nullptr, FALSE);
+  // A fill covers the whole cell, so no erase is needed; without one the
+  // class background must wipe out the previous fill.
+  if (m_hWnd) InvalidateRect(m_hWnd, nullptr, FillBrush(index) ? FALSE : TRUE);
   return previous;
 }
 
@@ -455,13 +465,9 @@ void CThumbView2::OnPaint() {
   if (!paint) return;
   HDC dc = paint.dc();
 
-  if (m_nBkColor >= 0) {
-    HGDIOBJ fill = GetStockObject(m_nBkColor);
-    // Only brushes: a stock pen or font index would change the outline instead.
-    if (fill && GetObjectType(fill) == OBJ_BRUSH) {
-      gdi::ScopedSelect brush(dc, fill);
-      Rectangle(dc, r.left, r.top, r.right, r.bottom);
-    }
+  if (HGDIOBJ fill = FillBrush(m_nBkColor)) {
+    gdi::ScopedSelect brush(dc, fill);
+    Rectangle(dc, r.left, r.top, r.right, r.bottom);
   }
 
   gdi::ScopedSelect nullBrush(dc, GetStockObject(NULL_BRUSH));
