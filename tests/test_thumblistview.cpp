@@ -382,6 +382,61 @@ TEST_F(ListMouseTest, WithoutDragAndDropACellHoldsTheMouseUntilRelease) {
   EXPECT_EQ(GetCapture(), nullptr) << "and gives it back";
 }
 
+namespace {
+
+COLORREF PixelOf(HWND window, int x, int y) {
+  HDC dc = GetDC(window);
+  COLORREF colour = GetPixel(dc, x, y);
+  ReleaseDC(window, dc);
+  return colour;
+}
+
+}  // namespace
+
+TEST_F(ListTest, DraggingAcrossCardsMarksTheCardUnderTheCursorOnly) {
+  const COLORREF red = RGB(255, 0, 0);
+  tagAlbumViewCreateInfo aci = Grid(1, 3, 0);
+  aci.avcStyle = 4;
+  TestList* list = MakeList(40, 40, 420, 160, aci);
+  HWND cards[3];
+  for (int i = 0; i < 3; ++i) {
+    list->Cell(i)->Attach(MakeItem(ItemOptions()));
+    cards[i] = WindowOf(list->Window(), list->Cell(i));
+    ASSERT_NE(cards[i], nullptr);
+  }
+  ASSERT_TRUE(msgseq::MakeForeground(parent));
+  POINT start = msgseq::ScreenCentre(cards[0]);
+  msgseq::MoveCursor(start);
+  msgseq::PumpUntilIdle();
+  recorder.Flush();
+
+  msgseq::LeftDown();
+  msgseq::PumpUntilIdle();
+  msgseq::MoveCursor(POINT{start.x + 12, start.y + 2});
+  ASSERT_TRUE(msgseq::PumpUntil([] { return GetCapture() != nullptr; })) << "the drag starts on the first card";
+  msgseq::MoveCursor(msgseq::ScreenCentre(cards[1]));
+  EXPECT_TRUE(msgseq::PumpUntil([&] { return PixelOf(cards[1], 4, 60) == red; }))
+      << "the card under the cursor shows the hover mark";
+  EXPECT_NE(PixelOf(cards[2], 4, 60), red);
+
+  msgseq::MoveCursor(msgseq::ScreenCentre(cards[2]));
+  EXPECT_TRUE(msgseq::PumpUntil([&] { return PixelOf(cards[2], 4, 60) == red; })) << "the mark moves on";
+  EXPECT_NE(PixelOf(cards[1], 4, 60), red) << "the card left behind repainted itself";
+
+  msgseq::LeftUp();
+  EXPECT_TRUE(msgseq::PumpUntil([&] {
+    const auto& stream = recorder.Stream(0);
+    return !stream.empty() && stream.back().hasDrag && stream.back().drag.ddAction == DRAG_END;
+  })) << "the source hears the end of the drag through its list";
+  for (const msgseq::Recorded& message : recorder.Stream(0)) {
+    EXPECT_FALSE(message.hasDrag && message.drag.ddAction == DRAG_OVER)
+        << "over steps stay with the cards that accept them: " << msgseq::Describe(message);
+  }
+  ASSERT_FALSE(recorder.Stream(0).empty());
+  EXPECT_EQ(recorder.Stream(0).back().drag.ddEffect, DRAG_EFFECT_NONE) << "nobody took the drop";
+  EXPECT_EQ(GetCapture(), nullptr);
+}
+
 // ---------------------------------------------------------------------------
 // Configuration record
 
