@@ -29,6 +29,8 @@ struct DragTracker {
   HWND source = nullptr;        // not owned: the view the drag started from
   HWND dragWindow = nullptr;    // owned: destroyed when the drag ends
   HWND lastTarget = nullptr;    // not owned: where the last over step stopped
+  int kind = 0;                 // the armed data kind, put back into the record before every step
+  WPARAM keys = 0;              // key flags of the drag window's last mouse message
   HHOOK keyboardHook = nullptr; // owned while a drag runs: Escape cancels it
   Phase phase = Phase::Idle;
   bool cancelRequested = false;  // CancelDrag arrived while the drop protocol ran
@@ -52,7 +54,8 @@ void SendStep(HWND to, int action, WPARAM keys, int kind) {
   SendMessageA(to, AVM_DRAGNOTIFY, 0, reinterpret_cast<LPARAM>(&record));
 }
 
-// Steps 3 and 5 also carry the cursor in the receiver's client coordinates.
+// The query and over steps also carry the cursor in the receiver's client
+// coordinates.
 void SendStepAt(HWND to, int action, WPARAM keys, int kind, POINT screen) {
   POINT client = screen;
   ScreenToClient(to, &client);
@@ -75,8 +78,8 @@ void TellSourceNoDrop(WPARAM keys, int kind) {
 // over steps takes down its hover mark and the source forgets its drag data.
 void NotifyAbandoned(bool leaveLastTarget) {
   g_drag.phase = Phase::Ending;
-  const WPARAM keys = static_cast<WPARAM>(g_drag.record.ddKeys);
-  const int kind = g_drag.record.ddKind;
+  const WPARAM keys = g_drag.keys;
+  const int kind = g_drag.kind;
   HWND last = g_drag.lastTarget;
   g_drag.lastTarget = nullptr;
   if (leaveLastTarget && last && IsWindow(last)) SendStep(last, DRAG_LEAVE, keys, kind);
@@ -98,10 +101,10 @@ POINT ToScreen(HWND self, LPARAM position) {
 LRESULT OnMouseMove(HWND self, WPARAM keys, LPARAM position) {
   if (g_drag.phase != Phase::Dragging) return 1;
   tagDRAGNOTIFY& record = g_drag.record;
-  const int kind = record.ddKind;
+  const int kind = g_drag.kind;
   const POINT screen = ToScreen(self, position);
   HWND target = WindowFromPoint(screen);
-  record.ddKeys = static_cast<int>(keys);
+  g_drag.keys = keys;
 
   if (g_drag.lastTarget && target != g_drag.lastTarget) {
     HWND last = g_drag.lastTarget;
@@ -112,8 +115,9 @@ LRESULT OnMouseMove(HWND self, WPARAM keys, LPARAM position) {
 
   // The over step climbs from the window under the cursor while each
   // receiver answers it without accepting; the first one that ignores it
-  // ends the climb. Set here, after the leave step, so that a previous target
-  // that ignores the leave cannot keep the new one from hearing the over.
+  // ends the climb. The marks are set after the leave step, so that a
+  // previous target that ignores the leave cannot keep the new one from
+  // hearing the over.
   record.ddHandled = 1;
   record.ddEffect = DRAG_EFFECT_REFUSED;
   while (record.ddEffect != DRAG_EFFECT_ACCEPTED && target && record.ddHandled == 1) {
@@ -135,13 +139,13 @@ LRESULT OnButtonUp(HWND self, WPARAM keys, LPARAM position) {
   g_drag.phase = Phase::Releasing;
   ReleaseCapture();
   tagDRAGNOTIFY& record = g_drag.record;
-  const int kind = record.ddKind;
+  const int kind = g_drag.kind;
   const POINT screen = ToScreen(self, position);
   HWND target = WindowFromPoint(screen);
   g_drag.lastTarget = nullptr;
+  g_drag.keys = keys;
   record.ddEffect = DRAG_EFFECT_REFUSED;
   record.ddHandled = 1;
-  record.ddKeys = static_cast<int>(keys);
 
   while (record.ddEffect != DRAG_EFFECT_ACCEPTED && target && !g_drag.cancelRequested) {
     SendStepAt(target, DRAG_QUERY, keys, kind, screen);
@@ -303,6 +307,8 @@ bool TestDragStart(HWND window, WPARAM keyFlags, LPARAM position) {
     if (!RegisterDragClass(instance)) return false;
 
     g_drag.source = window;
+    g_drag.kind = g_drag.record.ddKind;
+    g_drag.keys = keyFlags;
     g_drag.lastTarget = nullptr;
     g_drag.cancelRequested = false;
     g_drag.sourceTold = false;

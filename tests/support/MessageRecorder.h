@@ -12,7 +12,9 @@
 // Wine queues a WM_MOUSEMOVE) and press buttons and keys with SendInput, so
 // messages go through the system's routing and capture like a user's. Under
 // Wine the routing follows the foreground window's thread: a test makes one
-// of its windows the foreground first (MakeForeground).
+// of its windows the foreground first (MakeForeground). With that, Wine on
+// Xvfb delivers moves, buttons and keys, capture included, so the helpers
+// never fall back to posting WM_ messages to a window.
 #pragma once
 
 #include <windows.h>
@@ -38,11 +40,11 @@ enum Flags : unsigned {
 };
 
 struct Expected {
-  UINT message;
-  unsigned flags;
-  WPARAM wParam;
-  LPARAM lParam;
-  int stream = -1;  // in merged checks: the stream it must arrive in (-1: any)
+  UINT message = 0;  // 0 ends a table
+  unsigned flags = 0;
+  WPARAM wParam = 0;
+  LPARAM lParam = 0;
+  int stream = -1;   // in merged checks: the stream it must arrive in (-1: any)
 };
 
 struct Recorded {
