@@ -16,6 +16,8 @@ add_library(album SHARED
   platform/Path.cpp
   views/DragWindow.cpp
   views/AlbumPrint.cpp
+  views/ThumbView.cpp
+  views/ThumbListView.cpp
 )
 albumkit_dll(album OUTPUT_NAME album)
 target_compile_definitions(album PRIVATE ALBUM_BUILDING_DLL)

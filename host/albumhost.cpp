@@ -1,6 +1,8 @@
 // AlbumKit demo host: makes sample pictures, turns them into album items,
-// sorts and searches them, and prints what it did.
-//   albumhost.exe OUTPUT_FOLDER
+// sorts and searches them, prints what it did, and shows the items in a
+// window of thumbnail views, saving a screenshot of it.
+//   albumhost.exe OUTPUT_FOLDER [--interactive]
+// With --interactive the window stays open until it is closed.
 #include <album.h>
 #include <stdio.h>
 #include <string.h>
@@ -10,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "DemoWindow.h"
 #include "SamplePictures.h"
 #include "manager/Module.h"
 #include "platform/qil.h"
@@ -178,7 +181,15 @@ bool ShowCameraData(const std::string& folder, const std::string& jpegPath) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string folder = argc > 1 ? argv[1] : ".";
+  std::string folder = ".";
+  bool interactive = false;
+  for (int i = 1; i < argc; ++i) {
+    if (strcmp(argv[i], "--interactive") == 0) {
+      interactive = true;
+    } else {
+      folder = argv[i];
+    }
+  }
   std::string samples = folder + "\\samples";
   CreateDirectoryA(folder.c_str(), nullptr);
   CreateDirectoryA(samples.c_str(), nullptr);
@@ -232,5 +243,11 @@ int main(int argc, char** argv) {
   bool allMade = table.GetCount() == static_cast<int>(sizeof(kSamples) / sizeof(kSamples[0]));
   bool albumOk = SaveAndReadAlbum(folder, &table);
   bool exifOk = ShowCameraData(folder, samples + "\\harbour.jpg");
-  return allMade && albumOk && exifOk ? 0 : 1;
+
+  table.SortBy(ALBUM_SORT_NAME, 0);
+  std::string shotPath = folder + "\\thumbnail-views.bmp";
+  bool shown = ShowDemoWindow(&table, shotPath, interactive);
+  printf("\nThumbnail views in both styles: %s %s\n", shown ? "screenshot saved as" : "could not save",
+         shotPath.c_str());
+  return allMade && albumOk && exifOk && shown ? 0 : 1;
 }

@@ -2,6 +2,7 @@
 #include "Module.h"
 
 #include "ThreadRegistry.h"
+#include "views/ThumbListView.h"
 
 #include <new>
 #include "platform/pixamo.h"
@@ -39,6 +40,7 @@ void Attach(bool process) {
   if (process) {
     g_resourceModule = LoadResourceModule();
     g_albumStore = LoadAlbumStore();
+    RegisterViewClasses(GetResourceModule());
   }
   if (g_registry && g_registry->AddThread(GetCurrentThreadId())) ++g_attachCount;
 }
@@ -60,6 +62,7 @@ void DetachProcess(bool processEnding) {
   // leave them to the system.
   if (!processEnding) {
     ReleaseDragWindowClass();
+    UnregisterViewClasses(GetResourceModule());
     if (g_resourceModule && g_resourceModule != g_ownModule) FreeLibrary(g_resourceModule);
     if (g_albumStore) FreeLibrary(g_albumStore);
   }

@@ -1,0 +1,244 @@
+// The demo host's window with the two thumbnail list views.
+#include "DemoWindow.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#include <memory>
+
+#include "platform/Gdi.h"
+#include "platform/qil.h"
+#include "views/ThumbListView.h"
+
+namespace {
+
+const char kDemoClass[] = "AlbumKitDemoWindow";
+const int kMargin = 12;
+const int kGroupPadding = 10;
+const int kGroupTitle = 20;
+
+// The list view's cells, for attaching items directly (the album view's
+// work, which this demo does by hand).
+class DemoList : public CThumbListView2 {
+public:
+  DemoList(HWND parent, RECT place, tagAlbumViewCreateInfo& aci) : CThumbListView2(parent, place, aci) {}
+  HWND Window() const { return m_hWnd; }
+  int CellCount() const { return m_nViewCount; }
+  CThumbView2* Cell(int index) const { return m_ppViews && index < m_nViewCount ? m_ppViews[index] : nullptr; }
+};
+
+struct ListSpec {
+  const char* title;
+  int style;
+  int caption;
+  int cellWidth;
+  int cellHeight;
+};
+
+const ListSpec kLists[] = {
+    {"Classic cells: relief frame, file name and number", 3, 1, 112, 144},
+    {"Framed cards: number and short file name", 4, 2, 112, 144},
+};
+const int kRows = 2;
+const int kCols = 4;
+const int kGap = 16;
+
+struct DemoState {
+  std::unique_ptr<DemoList> lists[2];
+  HFONT font = nullptr;  // owned
+  bool interactive = false;
+};
+
+tagAlbumViewCreateInfo MakeConfiguration(const ListSpec& spec, const LOGFONTA& font) {
+  tagAlbumViewCreateInfo aci;
+  memset(&aci, 0, sizeof(aci));
+  aci.avcRows = kRows;
+  aci.avcCols = kCols;
+  aci.avcHGap = kGap;
+  aci.avcVGap = kGap;
+  aci.avcScroll = 1;
+  aci.avcSelect = 2;
+  aci.avcStyle = spec.style;
+  aci.avcLayout = 0;
+  aci.avcCaption = spec.caption;
+  aci.avcBkMode = 2;
+  aci.avcFont = font;
+  aci.avcToolTip = 1;
+  aci.avcCellWidth = spec.cellWidth;
+  aci.avcCellHeight = spec.cellHeight;
+  return aci;
+}
+
+// A click selects the clicked cell alone, in both lists, as an album view would.
+void SelectOnly(DemoState* state, CThumbView2* clicked) {
+  CThumbnail2* item = clicked ? clicked->GetThumbnail() : nullptr;
+  for (auto& list : state->lists) {
+    if (!list) continue;
+    for (int i = 0; i < list->CellCount(); ++i) {
+      CThumbView2* cell = list->Cell(i);
+      if (cell) cell->SetSelect(item && cell->GetThumbnail() == item);
+    }
+  }
+}
+
+LRESULT CALLBACK DemoProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* state = reinterpret_cast<DemoState*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  switch (message) {
+    case WM_CREATE:
+      SetWindowLongPtrA(window, GWLP_USERDATA,
+                        reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams));
+      return 0;
+    case AVM_ITEMLBUTTONDOWN:
+    case AVM_ITEMRBUTTONDOWN:
+      if (state) SelectOnly(state, reinterpret_cast<CThumbView2*>(lParam));
+      return 0;
+    case AVM_ITEMDBLCLK: {
+      auto* cell = reinterpret_cast<CThumbView2*>(lParam);
+      CThumbnail2* item = cell ? cell->GetThumbnail() : nullptr;
+      if (item) {
+        char title[400];
+        snprintf(title, sizeof(title), "AlbumKit demo - %s (%ux%u)", item->GetInfo()->aiPath,
+                 static_cast<unsigned>(item->GetInfo()->aiWidth), static_cast<unsigned>(item->GetInfo()->aiHeight));
+        SetWindowTextA(window, title);
+      }
+      return 0;
+    }
+    case WM_DESTROY:
+      if (state && state->interactive) PostQuitMessage(0);
+      return 0;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// Copies the window's client area as it is on the screen into a 24-bit
+// picture handle and saves it as a BMP file.
+bool SaveWindowShot(HWND window, const std::string& path) {
+  RECT client;
+  GetClientRect(window, &client);
+  int width = client.right;
+  int height = client.bottom;
+  if (width <= 0 || height <= 0) return false;
+
+  gdi::ScopedGetDC screen(window);
+  gdi::ScopedMemoryDC memory(screen.dc());
+  gdi::ScopedBitmap bitmap(CreateCompatibleBitmap(screen.dc(), width, height));
+  if (!screen || !memory || !bitmap) return false;
+  {
+    gdi::ScopedSelect selection(memory.dc(), bitmap.get());
+    if (!BitBlt(memory.dc(), 0, 0, width, height, screen.dc(), 0, 0, SRCCOPY)) return false;
+  }
+
+  DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
+  DWORD size = sizeof(BITMAPINFOHEADER) + stride * static_cast<DWORD>(height);
+  HTOVIMEM picture = ToviMemAlloc(TOVI_MOVABLE_ZERO, size);
+  if (!picture) return false;
+  auto* header = static_cast<BITMAPINFOHEADER*>(ToviMemLock(picture));
+  header->biSize = sizeof(BITMAPINFOHEADER);
+  header->biWidth = width;
+  header->biHeight = height;  // bottom-up rows, as packed pictures keep them
+  header->biPlanes = 1;
+  header->biBitCount = 24;
+  header->biCompression = BI_RGB;
+  header->biSizeImage = stride * static_cast<DWORD>(height);
+  int lines = GetDIBits(memory.dc(), bitmap.get(), 0, height, header + 1, reinterpret_cast<BITMAPINFO*>(header),
+                        DIB_RGB_COLORS);
+  ToviMemUnlock(picture);
+  bool saved = lines == height && QilSaveFile(picture, path.c_str(), QIL_SAVE_BMP, 0) == QIL_OK;
+  ToviMemFree(picture);
+  return saved;
+}
+
+void PumpPending() {
+  MSG message;
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+}
+
+}  // namespace
+
+bool ShowDemoWindow(CThumbTable2* items, const std::string& shotPath, bool interactive) {
+  HINSTANCE instance = GetModuleHandleA(nullptr);
+  WNDCLASSEXA wc{};
+  wc.cbSize = sizeof(wc);
+  wc.lpfnWndProc = DemoProc;
+  wc.hInstance = instance;
+  wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+  wc.hIcon = LoadIcon(nullptr, IDI_APPLICATION);
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  wc.lpszClassName = kDemoClass;
+  if (!RegisterClassExA(&wc)) return false;
+
+  // Captions and labels in the system's message font.
+  NONCLIENTMETRICSA metrics{};
+  metrics.cbSize = sizeof(metrics);
+  SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
+  DemoState state;
+  state.interactive = interactive;
+  state.font = CreateFontIndirectA(&metrics.lfMessageFont);
+
+  // Group boxes around the lists, side by side.
+  RECT groups[2];
+  int x = kMargin;
+  int groupHeight = 0;
+  for (int i = 0; i < 2; ++i) {
+    int listWidth = kCols * (kLists[i].cellWidth + kGap);
+    int listHeight = kRows * (kLists[i].cellHeight + kGap);
+    groups[i] = RECT{x, kMargin, x + listWidth + 2 * kGroupPadding, kMargin + kGroupTitle + listHeight + kGroupPadding};
+    if (groups[i].bottom - groups[i].top > groupHeight) groupHeight = groups[i].bottom - groups[i].top;
+    x = groups[i].right + kMargin;
+  }
+  RECT client{0, 0, x, kMargin + groupHeight + kMargin};
+  DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+  AdjustWindowRectEx(&client, style, FALSE, 0);
+  HWND window = CreateWindowExA(0, kDemoClass, "AlbumKit demo - thumbnail views", style, 40, 40,
+                                client.right - client.left, client.bottom - client.top, nullptr, nullptr, instance,
+                                &state);
+  if (!window) {
+    if (state.font) DeleteObject(state.font);
+    UnregisterClassA(kDemoClass, instance);
+    return false;
+  }
+
+  for (int i = 0; i < 2; ++i) {
+    HWND group = CreateWindowExA(0, "BUTTON", kLists[i].title, WS_CHILD | WS_VISIBLE | BS_GROUPBOX, groups[i].left,
+                                 groups[i].top, groups[i].right - groups[i].left, groupHeight, window, nullptr,
+                                 instance, nullptr);
+    if (group && state.font) SendMessageA(group, WM_SETFONT, reinterpret_cast<WPARAM>(state.font), FALSE);
+    tagAlbumViewCreateInfo aci = MakeConfiguration(kLists[i], metrics.lfMessageFont);
+    RECT place{groups[i].left + kGroupPadding, groups[i].top + kGroupTitle, kCols * (kLists[i].cellWidth + kGap),
+               kRows * (kLists[i].cellHeight + kGap)};
+    state.lists[i].reset(new DemoList(window, place, aci));
+    DemoList* list = state.lists[i].get();
+    for (int cell = 0; cell < list->CellCount(); ++cell) {
+      CThumbView2* view = list->Cell(cell);
+      if (view) view->Attach(cell < items->GetCount() ? items->GetThumbnail(cell + 1) : nullptr);
+    }
+  }
+  // One selected item, so that both selection marks show.
+  if (state.lists[0] && state.lists[0]->Cell(1)) SelectOnly(&state, state.lists[0]->Cell(1));
+
+  ShowWindow(window, SW_SHOW);
+  SetForegroundWindow(window);
+  UpdateWindow(window);
+  PumpPending();
+  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW | RDW_FRAME);
+  PumpPending();
+  bool saved = SaveWindowShot(window, shotPath);
+
+  if (interactive) {
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+    }
+  } else {
+    DestroyWindow(window);
+  }
+  // The list objects go after their windows: the list view leaves its window to its creator.
+  for (auto& list : state.lists) list.reset();
+  if (state.font) DeleteObject(state.font);
+  UnregisterClassA(kDemoClass, instance);
+  return saved;
+}
