@@ -18,6 +18,8 @@ add_library(album SHARED
   views/AlbumPrint.cpp
   views/ThumbView.cpp
   views/ThumbListView.cpp
+  views/Album.cpp
+  views/AlbumEdit.cpp
 )
 albumkit_dll(album OUTPUT_NAME album)
 target_compile_definitions(album PRIVATE ALBUM_BUILDING_DLL)

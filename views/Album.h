@@ -133,6 +133,7 @@ private:
   int VisibleLines();
   // The cell of a visible item number, or null.
   CThumbView2* CellOfNumber(int n);
+  CThumbView2* CellOfSlot(int slot);
   CThumbView2* CellOfItem(CThumbnail2* item);
   // Makes item n (1..count) the first visible item.
   void SetFirstView(int n);
