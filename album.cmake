@@ -12,6 +12,7 @@ add_library(album SHARED
   model/PictureInfoDlg.cpp
   manager/Module.cpp
   manager/ThreadRegistry.cpp
+  manager/AlbumCtrl.cpp
   platform/Text.cpp
   platform/Path.cpp
   views/DragWindow.cpp

@@ -89,6 +89,17 @@ tagAlbumViewCreateInfo WizardConfiguration() {
   return aci;
 }
 
+// The system's scroll bar procedure, which the control's bars call on.
+WNDPROC g_scrollBarProc = nullptr;
+
+// A drag over the control's scroll bar is a drag over the control: the bar
+// is where the cursor rests to make the album scroll, and a drop on it is a
+// drop on the control's free area.
+LRESULT CALLBACK ScrollBarProc(HWND bar, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == AVM_DRAGNOTIFY) return SendMessageA(GetParent(bar), msg, wParam, lParam);
+  return CallWindowProcA(g_scrollBarProc, bar, msg, wParam, lParam);
+}
+
 bool ControlKeyDown() { return GetKeyState(VK_CONTROL) < 0; }
 
 int Clamp(long long value, int low, int high) {
@@ -363,6 +374,11 @@ HWND CAlbumCtrl::CreateScrollBar(int x, int y, int width, int height, bool verti
   DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | (vertical ? SBS_VERT : SBS_HORZ);
   HWND bar = CreateWindowExA(0, "SCROLLBAR", nullptr, style, x, y, width, height, m_hWnd, nullptr, instance, nullptr);
   if (!bar) return nullptr;
+  WNDPROC previous = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(bar, GWLP_WNDPROC));
+  if (!g_scrollBarProc) g_scrollBarProc = previous;
+  if (previous == g_scrollBarProc) {
+    SetWindowLongPtrA(bar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ScrollBarProc));
+  }
   SetScrollRange(bar, SB_CTL, 0, 100, FALSE);
   SetScrollPos(bar, SB_CTL, 0, FALSE);
   ShowWindow(bar, SW_SHOW);
