@@ -415,8 +415,10 @@ int CAlbumCtrl::OnInitCtrl(HWND window) {
   if (slot == kManSlot || slot == kOptionSlot) {
     const int pitchX = aci.avcHGap + (slot == kManSlot ? 70 : 36);
     const int pitchY = aci.avcVGap + (slot == kManSlot ? 108 : 36);
-    aci.avcRows = pitchY > 0 ? viewHeight / pitchY : 0;
-    aci.avcCols = pitchX > 0 ? viewWidth / pitchX : 0;
+    // A control too small for one cell still gets one: the options'
+    // configuration has no cell size to grow a grid from later.
+    aci.avcRows = pitchY > 0 && viewHeight / pitchY > 1 ? viewHeight / pitchY : 1;
+    aci.avcCols = pitchX > 0 && viewWidth / pitchX > 1 ? viewWidth / pitchX : 1;
     g_slots[slot].aci.avcRows = aci.avcRows;
     g_slots[slot].aci.avcCols = aci.avcCols;
     viewWidth = aci.avcCols * pitchX;

@@ -214,6 +214,21 @@ TEST_F(AlbumCtrlTest, ResizingTheOptionsControlKeepsItsGridInsteadOfDividingByZe
       << "items are shown again after the resize";
 }
 
+TEST_F(AlbumCtrlTest, AControlTooSmallForOneCellStillShowsOne) {
+  TestCtrl* ctrl = Make("OptionDlgAlbumCtrl", 100, 40);  // a view of 100 x 24
+  ASSERT_TRUE(ctrl && ctrl->GetAlbum());
+  EXPECT_EQ(ctrl->Config().avcRows, 1) << "one row although 24 / 36 is 0";
+  EXPECT_EQ(ctrl->Config().avcCols, 2) << "columns: 100 / 36";
+  Fill(ctrl, "t", 5);
+  SendMessageA(ctrl->Window(), WM_HSCROLL, SB_TOP, 0);
+  EXPECT_NE(CellOfItem(ctrl, 1), nullptr) << "the first item is shown";
+  SendMessageA(ctrl->Window(), WM_HSCROLL, SB_LINEDOWN, 0);
+  EXPECT_EQ(ctrl->GetAlbum()->GetFirstViewNailID(), 2) << "one column on";
+  EXPECT_EQ(BarPosition(ctrl), 100 / 3) << "one of three columns";
+  SetWindowPos(ctrl->Window(), nullptr, 0, 0, 300, 120, SWP_NOMOVE | SWP_NOZORDER);
+  EXPECT_EQ(ctrl->Config().avcRows * ctrl->Config().avcCols, 2) << "the grid is kept when the control grows";
+}
+
 TEST_F(AlbumCtrlTest, DockingPutsTheBarUnderTheViewAndUndockingBringsItBack) {
   TestCtrl* ctrl = Make("ManDlgAlbumCtrl", 400, 300);
   ASSERT_TRUE(ctrl && ctrl->GetAlbum());
