@@ -78,6 +78,22 @@ TEST(AlbumCtrlClasses, TheThreeClassesShareOneProcedureAndOneDescription) {
   EXPECT_TRUE(GetClassInfoExA(GetResourceModule(), "CThumbListView2", &wc)) << "the list class comes along";
 }
 
+TEST(AlbumCtrlClasses, TheClassesComeWithTheComponentAndGoWithIt) {
+  char command[] = "albumctrl_class_probe.exe";
+  STARTUPINFOA startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process{};
+  ASSERT_TRUE(CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+      << "cannot start the probe, error " << GetLastError();
+  WaitForSingleObject(process.hProcess, 60000);
+  DWORD code = 99;
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  EXPECT_EQ(code, 0u) << "expected the classes registered at load and removed at unload "
+                         "(1: not so, 2 and 3: a module did not load), got exit code " << code;
+}
+
 TEST(AlbumCtrlClasses, EachClassNameFindsItsConfiguration) {
   tagAlbumViewCreateInfo man{}, option{}, wizard{};
   ASSERT_EQ(GetAlbumCtrlACI(&man, "ManDlgAlbumCtrl"), 0) << "slot of ManDlgAlbumCtrl";
