@@ -292,8 +292,9 @@ int CAlbum::RemoveSelected(int deleteFiles) {
       DeleteFileA(full);
     }
     m_Doc.Remove(item, 1);
-    // The new number of the item after the last removed one.
-    target = target < number ? number : target - 1;
+    // The new number of the item after the last removed one. When the item
+    // tracked so far is the one going now, its successor takes its number.
+    target = target <= number ? number : target - 1;
   }
   if (m_pFirstView == m_Doc.m_pHead) m_pFirstView = nullptr;
 
