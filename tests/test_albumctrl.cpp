@@ -332,6 +332,7 @@ TEST_F(AlbumCtrlTest, AControlMadeFromATemplateOwnsItselfAndLoadsTheAlbumNamedBy
   DestroyWindow(window);
   EXPECT_FALSE(IsWindow(window)) << "destroyed with its object";
   DeleteFileA(album.c_str());
+  DeleteFileA((album + ".bak").c_str());  // the store's backup, should an old file have been replaced
 }
 
 TEST_F(AlbumCtrlTest, AClassWithoutAConfigurationMakesAnEmptyControlThatIgnoresViewMessages) {
