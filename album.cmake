@@ -12,12 +12,15 @@ add_library(album SHARED
   model/PictureInfoDlg.cpp
   manager/Module.cpp
   manager/ThreadRegistry.cpp
+  manager/AlbumCtrl.cpp
   platform/Text.cpp
   platform/Path.cpp
   views/DragWindow.cpp
   views/AlbumPrint.cpp
   views/ThumbView.cpp
   views/ThumbListView.cpp
+  views/Album.cpp
+  views/AlbumEdit.cpp
 )
 albumkit_dll(album OUTPUT_NAME album)
 target_compile_definitions(album PRIVATE ALBUM_BUILDING_DLL)

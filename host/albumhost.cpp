@@ -1,8 +1,10 @@
 // AlbumKit demo host: makes sample pictures, turns them into album items,
-// sorts and searches them, prints what it did, and shows the items in a
-// window of thumbnail views, saving a screenshot of it.
+// sorts and searches them, prints what it did, shows the items in a window
+// of thumbnail views, then opens its main window: two album controls side
+// by side, between which two pictures are dragged. Both windows are saved
+// as screenshots.
 //   albumhost.exe OUTPUT_FOLDER [--interactive]
-// With --interactive the window stays open until it is closed.
+// With --interactive the main window stays open until it is closed.
 #include <album.h>
 #include <stdio.h>
 #include <string.h>
@@ -12,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "AlbumDemo.h"
 #include "DemoWindow.h"
 #include "SamplePictures.h"
 #include "manager/Module.h"
@@ -178,6 +181,39 @@ bool ShowCameraData(const std::string& folder, const std::string& jpegPath) {
   return true;
 }
 
+// Two album files made of the samples, for the album controls of the main
+// window: a travel album and a smaller one of keepsakes.
+bool MakeDemoAlbums(const std::string& folder, CThumbTable2* items, std::string* left, std::string* right) {
+  static const char* const kTravel[] = {"harbour.jpg", "meadow.png", "portrait.jpg", "sunset.jpg", "banner.bmp"};
+  static const char* const kKeepsakes[] = {"archive.tif", "icon.gif", "night.png"};
+  struct AlbumPlan {
+    const char* title;
+    const char* const* names;
+    size_t count;
+    std::string* path;
+  } plans[] = {{"Summer trip", kTravel, sizeof(kTravel) / sizeof(kTravel[0]), left},
+               {"Keepsakes", kKeepsakes, sizeof(kKeepsakes) / sizeof(kKeepsakes[0]), right}};
+  for (AlbumPlan& plan : plans) {
+    CAlbumDoc2 album;
+    for (size_t i = 0; i < plan.count; ++i) {
+      for (int n = 1; n <= items->GetCount(); ++n) {
+        CThumbnail2* item = items->GetThumbnail(n);
+        if (strcmp(NameOf(item->GetInfo()->aiPath), plan.names[i]) != 0) continue;
+        CThumbnail2* copy = item->Clone();
+        if (copy && !album.Insert(copy, nullptr)) delete copy;
+      }
+    }
+    album.SetDescription(plan.title);
+    *plan.path = folder + "\\" + plan.title + ".abm";
+    if (album.GetCount() != static_cast<int>(plan.count) || !album.Save(plan.path->c_str())) {
+      printf("could not make the album %s (%d of %u pictures)\n", plan.path->c_str(), album.GetCount(),
+             static_cast<unsigned>(plan.count));
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -246,8 +282,20 @@ int main(int argc, char** argv) {
 
   table.SortBy(ALBUM_SORT_NAME, 0);
   std::string shotPath = folder + "\\thumbnail-views.bmp";
-  bool shown = ShowDemoWindow(&table, shotPath, interactive);
+  bool shown = ShowDemoWindow(&table, shotPath, false);
   printf("\nThumbnail views in both styles: %s %s\n", shown ? "screenshot saved as" : "could not save",
          shotPath.c_str());
-  return allMade && albumOk && exifOk && shown ? 0 : 1;
+
+  std::string left, right;
+  bool albumsMade = MakeDemoAlbums(folder, &table, &left, &right);
+  AlbumDemoResult demo;
+  std::string controlsShot = folder + "\\album-controls.bmp";
+  if (albumsMade) demo = RunAlbumDemo(left, right, controlsShot, interactive);
+  printf("\nAlbum controls over %s and %s:\n", left.c_str(), right.c_str());
+  printf("  dragged two pictures from the first to the second: %s\n", demo.dragged ? "moved" : "failed");
+  printf("  first album now:  %s\n", demo.leftItems.c_str());
+  printf("  second album now: %s\n", demo.rightItems.c_str());
+  printf("  %s %s\n", demo.shotSaved ? "screenshot saved as" : "could not save", controlsShot.c_str());
+  bool controlsOk = albumsMade && demo.shown && demo.dragged && demo.shotSaved;
+  return allMade && albumOk && exifOk && shown && controlsOk ? 0 : 1;
 }

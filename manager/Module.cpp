@@ -1,8 +1,8 @@
 // The component's entry point and module-wide state.
 #include "Module.h"
 
+#include "AlbumCtrl.h"
 #include "ThreadRegistry.h"
-#include "views/ThumbListView.h"
 
 #include <new>
 #include "platform/pixamo.h"
@@ -40,7 +40,8 @@ void Attach(bool process) {
   if (process) {
     g_resourceModule = LoadResourceModule();
     g_albumStore = LoadAlbumStore();
-    RegisterViewClasses(GetResourceModule());
+    // The album control classes, with the cell and list view classes.
+    CAlbumCtrl::Register(GetResourceModule());
   }
   if (g_registry && g_registry->AddThread(GetCurrentThreadId())) ++g_attachCount;
 }
@@ -62,7 +63,7 @@ void DetachProcess(bool processEnding) {
   // leave them to the system.
   if (!processEnding) {
     ReleaseDragWindowClass();
-    UnregisterViewClasses(GetResourceModule());
+    UnregisterAlbumCtrlClasses(GetResourceModule());
     if (g_resourceModule && g_resourceModule != g_ownModule) FreeLibrary(g_resourceModule);
     if (g_albumStore) FreeLibrary(g_albumStore);
   }

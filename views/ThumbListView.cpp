@@ -5,6 +5,7 @@
 
 #include <new>
 
+#include "Album.h"
 #include "DragWindow.h"
 #include "components/resources/resource.h"
 #include "manager/Module.h"
@@ -110,10 +111,10 @@ LRESULT CALLBACK CThumbListView2::WindowProc(HWND hwnd, UINT msg, WPARAM wParam,
     if (msg == WM_CREATE) {
       view = static_cast<CThumbListView2*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
       if (!view) {
-        // Made from a dialog template: the window brings its own object,
-        // which goes when the window goes.
+        // Made from a dialog template: the window brings its own album
+        // view, which goes when the window goes.
         tagAlbumViewCreateInfo aci = DefaultConfiguration();
-        view = new (std::nothrow) CThumbListView2(hwnd, aci);
+        view = new (std::nothrow) CAlbum(hwnd, aci);
         if (!view) return -1;
       }
       SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(view));
