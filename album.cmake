@@ -13,6 +13,7 @@ add_library(album SHARED
   manager/Module.cpp
   manager/ThreadRegistry.cpp
   manager/AlbumCtrl.cpp
+  manager/AlbumMan.cpp
   platform/Text.cpp
   platform/Path.cpp
   views/DragWindow.cpp

@@ -2,7 +2,9 @@
 
 #include <new>
 
+#include "AlbumCtrl.h"
 #include "AlbumMan.h"
+#include "views/Album.h"
 #include "platform/qil.h"
 
 namespace {
@@ -127,13 +129,60 @@ int CThreadRegistry::SetActiveManager(DWORD threadId, HWND window) {
   return 0;
 }
 
-HWND CThreadRegistry::GetActiveManager(DWORD threadId) {
-  Lock lock(&m_Lock);
-  CThreadEntry* entry = FindLocked(threadId);
+// The marked manager, else the most recently added one.
+CAlbumMan* CThreadRegistry::ActiveManagerLocked(CThreadEntry* entry) {
   if (!entry) return nullptr;
   int index = entry->m_nActive >= 0 ? entry->m_nActive : static_cast<int>(entry->m_Managers.size()) - 1;
   if (index < 0 || index >= static_cast<int>(entry->m_Managers.size())) return nullptr;
-  return entry->m_Managers[static_cast<size_t>(index)]->m_hWnd;
+  return entry->m_Managers[static_cast<size_t>(index)];
+}
+
+HWND CThreadRegistry::GetActiveManager(DWORD threadId) {
+  Lock lock(&m_Lock);
+  CAlbumMan* manager = ActiveManagerLocked(FindLocked(threadId));
+  return manager ? manager->m_hWnd : nullptr;
+}
+
+CAlbum* CThreadRegistry::ActiveAlbumView(DWORD threadId) {
+  Lock lock(&m_Lock);
+  CAlbumMan* manager = ActiveManagerLocked(FindLocked(threadId));
+  CAlbumCtrl* control = manager ? manager->GetAlbumCtrl() : nullptr;
+  return control ? control->GetAlbum() : nullptr;
+}
+
+int CThreadRegistry::GetActiveImageList(DWORD threadId, int& count, char (*&list)[260]) {
+  CAlbum* album = ActiveAlbumView(threadId);
+  return album ? album->GetImageList(count, list) : 0;
+}
+
+int CThreadRegistry::GetActiveSelectedImageList(DWORD threadId, int& count, char (*&list)[260]) {
+  CAlbum* album = ActiveAlbumView(threadId);
+  return album ? album->GetSelectImageList(count, list) : 0;
+}
+
+CAlbumMan* CThreadRegistry::FindManagerByAlbumName(const char* path) {
+  if (!path) return nullptr;
+  Lock lock(&m_Lock);
+  CThreadEntry* entry = FindLocked(GetCurrentThreadId());
+  if (!entry) return nullptr;
+  for (CAlbumMan* manager : entry->m_Managers) {
+    char name[MAX_PATH] = "";
+    if (!manager->GetCurrentAlbumName(name, ALBUM_NAME_FULL_PATH)) continue;
+    // Album paths compare in ASCII letter case only, whatever the locale.
+    bool same = true;
+    for (size_t i = 0;; ++i) {
+      char a = name[i], b = path[i];
+      if (a >= 'A' && a <= 'Z') a = static_cast<char>(a - 'A' + 'a');
+      if (b >= 'A' && b <= 'Z') b = static_cast<char>(b - 'A' + 'a');
+      if (a != b) {
+        same = false;
+        break;
+      }
+      if (!a) break;
+    }
+    if (same) return manager;
+  }
+  return nullptr;
 }
 
 void* CThreadRegistry::GetAllManagers(DWORD threadId) {

@@ -41,9 +41,19 @@ public:
   int SetModalBusy(DWORD threadId, int busy);
   // For the calling thread: 1 while it has fewer than limit managers open.
   int CanOpenMore(int limit);
+  // For the calling thread: the first manager (in order of opening) whose
+  // current album is the given full path, ignoring letter case; null when none.
+  CAlbumMan* FindManagerByAlbumName(const char* path);
+  // Full paths of all items, or of the selected items, of the active
+  // manager's album view (a block the caller frees with ToviMemFree). 0 when
+  // the thread has no active manager or it shows no album.
+  int GetActiveImageList(DWORD threadId, int& count, char (*&list)[260]);
+  int GetActiveSelectedImageList(DWORD threadId, int& count, char (*&list)[260]);
 
 private:
   CThreadEntry* FindLocked(DWORD threadId);
+  CAlbumMan* ActiveManagerLocked(CThreadEntry* entry);
+  CAlbum* ActiveAlbumView(DWORD threadId);
 
   // Attach and detach of other threads change the entry table while a
   // thread searches it: one lock guards the table.

@@ -6,9 +6,18 @@
 #include <memory>
 #include <vector>
 
+#include <ctype.h>
+#include <string.h>
+
+#include <string>
+
+#include "../manager/AlbumCtrl.h"
 #include "../manager/AlbumMan.h"
 #include "../manager/ThreadRegistry.h"
 #include "../platform/qil.h"
+#include "../views/Album.h"
+#include "ItemFactory.h"
+#include "support/TestPictures.h"
 
 namespace {
 
@@ -185,4 +194,111 @@ TEST(ModuleRegistry, ThreadsGetAnEntryWhileTheyRun) {
   EXPECT_EQ(GetThreadRegistry(), registry) << "the registry outlives a thread's detach";
   CloseHandle(probe.ready);
   CloseHandle(probe.release);
+}
+
+namespace {
+
+// A manager as the manager dialog sets one up: its window and an album
+// control showing an album file.
+struct ManagerWithAlbum {
+  CAlbumCtrl control;
+  CAlbumMan manager;
+};
+
+}  // namespace
+
+class RegistryAlbumsTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    ASSERT_TRUE(folder_.ok());
+    parent_ = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 400, 300, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(parent_, nullptr);
+    registry_.AddThread(GetCurrentThreadId());
+  }
+  void TearDown() override { DestroyWindow(parent_); }
+
+  // A saved album of the given paths (small pictures, no files needed).
+  std::string SaveAlbum(const std::string& name, const std::vector<std::string>& paths) {
+    CAlbumDoc2 document;
+    for (const std::string& path : paths) document.Insert(MakeItem(ItemSpec(path)), nullptr);
+    std::string file = folder_.File(name);
+    EXPECT_NE(document.Save(file.c_str()), 0);
+    return file;
+  }
+
+  std::unique_ptr<ManagerWithAlbum> OpenManager(const std::string& album, HWND window) {
+    auto opened = std::make_unique<ManagerWithAlbum>();
+    RECT place{0, 0, 300, 200};
+    EXPECT_NE(opened->control.CALbumCtrl(parent_, "ManDlgAlbumCtrl", place), 0);
+    EXPECT_NE(opened->control.GetAlbum(), nullptr);
+    if (opened->control.GetAlbum()) {
+      opened->control.GetAlbum()->GetDocument()->SetAutoCheck(0);
+      EXPECT_EQ(opened->control.GetAlbum()->Load(album.c_str()), 1);
+    }
+    opened->manager.m_hWnd = window;
+    opened->manager.m_pAlbumCtrl = &opened->control;
+    registry_.AddManager(GetCurrentThreadId(), &opened->manager);
+    return opened;
+  }
+
+  testpics::TempFolder folder_;
+  HWND parent_ = nullptr;
+  CThreadRegistry registry_;
+};
+
+TEST_F(RegistryAlbumsTest, CurrentAlbumNameInEachForm) {
+  std::string trip = SaveAlbum("trip.abm", {"C:\\a.jpg"});
+  auto opened = OpenManager(trip, reinterpret_cast<HWND>(0x10));
+  char name[MAX_PATH] = "";
+  EXPECT_EQ(opened->manager.GetCurrentAlbumName(name, ALBUM_NAME_FULL_PATH), 1);
+  EXPECT_EQ(std::string(name), trip);
+  EXPECT_EQ(opened->manager.GetCurrentAlbumName(name, ALBUM_NAME_WITH_EXTENSION), 1);
+  EXPECT_STREQ(name, "trip.abm");
+  EXPECT_EQ(opened->manager.GetCurrentAlbumName(name, ALBUM_NAME_BARE), 1);
+  EXPECT_STREQ(name, "trip");
+  Put(name, "unchanged");
+  EXPECT_EQ(opened->manager.GetCurrentAlbumName(name, 9), 1);
+  EXPECT_STREQ(name, "unchanged") << "an unknown form leaves the buffer";
+  opened->manager.m_bUntitled = 1;
+  EXPECT_EQ(opened->manager.GetCurrentAlbumName(name, ALBUM_NAME_FULL_PATH), 1);
+  EXPECT_STRNE(name, trip.c_str()) << "the untitled album answers with its own name";
+  EXPECT_GT(strlen(name), 0u);
+
+  CAlbumMan empty;
+  EXPECT_EQ(empty.GetCurrentAlbumName(name, ALBUM_NAME_FULL_PATH), 0) << "no album view";
+}
+
+TEST_F(RegistryAlbumsTest, FindsTheManagerShowingAnAlbum) {
+  std::string first = SaveAlbum("first.abm", {"C:\\a.jpg"});
+  std::string second = SaveAlbum("second.abm", {"C:\\b.jpg"});
+  auto a = OpenManager(first, reinterpret_cast<HWND>(0x10));
+  auto b = OpenManager(second, reinterpret_cast<HWND>(0x14));
+  std::string upper = second;
+  for (char& c : upper) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+  EXPECT_EQ(registry_.FindManagerByAlbumName(upper.c_str()), &b->manager) << "letter case does not matter";
+  EXPECT_EQ(registry_.FindManagerByAlbumName(first.c_str()), &a->manager);
+  EXPECT_EQ(registry_.FindManagerByAlbumName(folder_.File("other.abm").c_str()), nullptr);
+}
+
+TEST_F(RegistryAlbumsTest, ActiveAlbumListsItsPaths) {
+  int count = -1;
+  char (*list)[260] = nullptr;
+  EXPECT_EQ(registry_.GetActiveImageList(GetCurrentThreadId(), count, list), 0) << "no manager yet";
+  std::string first = SaveAlbum("first.abm", {"C:\\one.jpg", "C:\\two.jpg", "C:\\three.jpg"});
+  std::string second = SaveAlbum("second.abm", {"C:\\x.jpg"});
+  auto a = OpenManager(first, reinterpret_cast<HWND>(0x10));
+  auto b = OpenManager(second, reinterpret_cast<HWND>(0x14));
+  registry_.SetActiveManager(GetCurrentThreadId(), reinterpret_cast<HWND>(0x10));
+  ASSERT_EQ(registry_.GetActiveImageList(GetCurrentThreadId(), count, list), 1);
+  ASSERT_EQ(count, 3);
+  EXPECT_STREQ(list[0], "C:\\one.jpg");
+  EXPECT_STREQ(list[2], "C:\\three.jpg");
+  ToviMemFree(list);
+  EXPECT_EQ(registry_.GetActiveSelectedImageList(GetCurrentThreadId(), count, list), 0) << "nothing selected";
+  a->control.GetAlbum()->SetCurrentFocus(2);
+  ASSERT_EQ(registry_.GetActiveSelectedImageList(GetCurrentThreadId(), count, list), 1);
+  ASSERT_EQ(count, 1);
+  EXPECT_STREQ(list[0], "C:\\two.jpg");
+  ToviMemFree(list);
+  EXPECT_EQ(registry_.GetActiveImageList(77, count, list), 0) << "a thread without an entry";
 }
