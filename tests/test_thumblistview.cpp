@@ -545,10 +545,11 @@ TEST_F(ListTest, AListMadeFromATemplateBringsItsOwnObjectAndDefaults) {
   if (lstrcmpiA(language, "English") == 0) {
     EXPECT_EQ(aci->avcFont.lfCharSet, 0) << "English text";
   }
-  // Fit to window with no cell size: one cell per 16-pixel gap.
-  EXPECT_EQ(aci->avcCols, 10);
-  EXPECT_EQ(aci->avcRows, 6);
-  EXPECT_EQ(ChildrenOfClass(window, kCellClass).size(), 60u) << "an empty grid";
+  // Fit to window with no cell size keeps the configured grid: the gaps
+  // alone are no pitch.
+  EXPECT_EQ(aci->avcCols, 5);
+  EXPECT_EQ(aci->avcRows, 5);
+  EXPECT_EQ(ChildrenOfClass(window, kCellClass).size(), 25u) << "an empty grid";
   DestroyWindow(window);
   EXPECT_EQ(CountUserObjects(), users) << "destroying the window took the object and its cells";
 }

@@ -361,9 +361,10 @@ void CThumbListView2::OnSize(unsigned, unsigned, long lParam) {
     unsigned height = HIWORD(lParam);
     int pitchX = m_aci.avcCellWidth + m_aci.avcHGap;
     int pitchY = m_aci.avcCellHeight + m_aci.avcVGap;
-    // A configuration without a cell pitch keeps its grid.
-    if (pitchX > 0) m_aci.avcCols = static_cast<int>(width / static_cast<unsigned>(pitchX));
-    if (pitchY > 0) m_aci.avcRows = static_cast<int>(height / static_cast<unsigned>(pitchY));
+    // A configuration without a cell size keeps its grid: its gaps alone are
+    // no pitch (a 300-pixel control would get seventeen 16-pixel columns).
+    if (m_aci.avcCellWidth > 0 && pitchX > 0) m_aci.avcCols = static_cast<int>(width / static_cast<unsigned>(pitchX));
+    if (m_aci.avcCellHeight > 0 && pitchY > 0) m_aci.avcRows = static_cast<int>(height / static_cast<unsigned>(pitchY));
   }
   ResetLayout(m_aci);
   SendMessageA(GetParent(m_hWnd), AVM_UPDATESCROLL, reinterpret_cast<WPARAM>(m_hWnd), 0);
