@@ -27,7 +27,7 @@ public:
   CThumbView2* Cell(int index) const { return m_ppViews && index < m_nViewCount ? m_ppViews[index] : nullptr; }
 };
 
-struct ListSpec {
+struct ListLook {
   const char* title;
   int style;
   int caption;
@@ -35,7 +35,7 @@ struct ListSpec {
   int cellHeight;
 };
 
-const ListSpec kLists[] = {
+const ListLook kLists[] = {
     {"Classic cells: relief frame, file name and number", 3, 1, 112, 144},
     {"Framed cards: number and short file name", 4, 2, 112, 144},
 };
@@ -49,7 +49,7 @@ struct DemoState {
   bool interactive = false;
 };
 
-tagAlbumViewCreateInfo MakeConfiguration(const ListSpec& spec, const LOGFONTA& font) {
+tagAlbumViewCreateInfo MakeConfiguration(const ListLook& look, const LOGFONTA& font) {
   tagAlbumViewCreateInfo aci;
   memset(&aci, 0, sizeof(aci));
   aci.avcRows = kRows;
@@ -58,14 +58,14 @@ tagAlbumViewCreateInfo MakeConfiguration(const ListSpec& spec, const LOGFONTA& f
   aci.avcVGap = kGap;
   aci.avcScroll = 1;
   aci.avcSelect = 2;
-  aci.avcStyle = spec.style;
+  aci.avcStyle = look.style;
   aci.avcLayout = 0;
-  aci.avcCaption = spec.caption;
+  aci.avcCaption = look.caption;
   aci.avcBkMode = 2;
   aci.avcFont = font;
   aci.avcToolTip = 1;
-  aci.avcCellWidth = spec.cellWidth;
-  aci.avcCellHeight = spec.cellHeight;
+  aci.avcCellWidth = look.cellWidth;
+  aci.avcCellHeight = look.cellHeight;
   return aci;
 }
 

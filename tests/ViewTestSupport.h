@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "ItemFactory.h"
+#include "platform/Gdi.h"
 
 namespace viewtest {
 
@@ -125,8 +126,8 @@ class Snapshot {
     width_ = client.right;
     height_ = client.bottom;
     pixels_.assign(static_cast<size_t>(width_) * height_, 0);
-    HDC screen = GetDC(window);
-    HDC memory = CreateCompatibleDC(screen);
+    gdi::ScopedGetDC screen(window);
+    gdi::ScopedMemoryDC memory(screen.dc());
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
     info.bmiHeader.biWidth = width_;
@@ -134,22 +135,19 @@ class Snapshot {
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (bitmap && bits) {
-      HGDIOBJ previous = SelectObject(memory, bitmap);
-      BitBlt(memory, 0, 0, width_, height_, screen, 0, 0, SRCCOPY);
+    gdi::ScopedBitmap bitmap(CreateDIBSection(memory.dc(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!screen || !memory || !bitmap || !bits) return;
+    {
+      gdi::ScopedSelect selection(memory.dc(), bitmap.get());
+      BitBlt(memory.dc(), 0, 0, width_, height_, screen.dc(), 0, 0, SRCCOPY);
       GdiFlush();
-      const DWORD* source = static_cast<const DWORD*>(bits);
-      for (size_t i = 0; i < pixels_.size(); ++i) {
-        DWORD bgr = source[i];
-        pixels_[i] = RGB((bgr >> 16) & 0xFF, (bgr >> 8) & 0xFF, bgr & 0xFF);
-      }
-      SelectObject(memory, previous);
-      ok_ = true;
     }
-    if (bitmap) DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(window, screen);
+    const DWORD* source = static_cast<const DWORD*>(bits);
+    for (size_t i = 0; i < pixels_.size(); ++i) {
+      DWORD bgr = source[i];
+      pixels_[i] = RGB((bgr >> 16) & 0xFF, (bgr >> 8) & 0xFF, bgr & 0xFF);
+    }
+    ok_ = true;
   }
 
   bool ok() const { return ok_; }

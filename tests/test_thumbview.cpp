@@ -49,24 +49,18 @@ class TestCell : public CThumbView2 {
 // Text measured the way a cell measures it, with the configuration's font.
 class Measure {
  public:
-  explicit Measure(const LOGFONTA& font) : dc_(GetDC(nullptr)), font_(CreateFontIndirectA(&font)) {
-    previous_ = SelectObject(dc_, font_);
-  }
-  ~Measure() {
-    SelectObject(dc_, previous_);
-    DeleteObject(font_);
-    ReleaseDC(nullptr, dc_);
-  }
+  explicit Measure(const LOGFONTA& font) : screen_(nullptr), font_(CreateFontIndirectA(&font)),
+                                           selection_(screen_.dc(), font_.get()) {}
   SIZE Of(const std::string& text) const {
     SIZE size{};
-    GetTextExtentPoint32A(dc_, text.c_str(), static_cast<int>(text.size()), &size);
+    GetTextExtentPoint32A(screen_.dc(), text.c_str(), static_cast<int>(text.size()), &size);
     return size;
   }
 
  private:
-  HDC dc_;
-  HFONT font_;
-  HGDIOBJ previous_;
+  gdi::ScopedGetDC screen_;
+  gdi::ScopedFont font_;
+  gdi::ScopedSelect selection_;
 };
 
 class CellTest : public ::testing::Test {
