@@ -198,7 +198,29 @@ TEST_F(AlbumEdit, APathWithoutAShortFormThatFitsIsRefused) {
     EXPECT_GE(answer.modalDepth, 1);
   }
   EXPECT_EQ(album->GetThumbNailCount(), 2);
+  // 260 characters leave no room for the record's terminator either.
+  std::string exact = "C:\\" + std::string(253, 'b') + ".jpg";
+  ASSERT_EQ(exact.size(), 260u);
+  {
+    BoxAnswer answer(IDOK);
+    EXPECT_EQ(album->InsertFromThumbnail(picture, "", exact.c_str(), nullptr, 1, 1), 0);
+    EXPECT_TRUE(answer.answered) << "refused, not cut short";
+  }
+  EXPECT_EQ(album->GetThumbNailCount(), 2);
   ToviMemFree(picture);
+}
+
+TEST_F(AlbumEdit, AMissingFileGivesNoSizeOrTimeRatherThanItsNeighbours) {
+  TestAlbum* album = MakeAlbum(AlbumGrid(3, 4, 1), 0);
+  album->GetDocument()->Insert(MakeAlbumItem(ItemPath(1), true, 555, 777, "neighbour"), nullptr);
+  album->UpDataThumbListView(-1);
+  CThumbnail2* first = album->GetDocument()->GetThumbnail(1);
+  EXPECT_EQ(album->InsertFromThumbnail(Picture(8, 8), "new", ItemPath(2).c_str(), first, 1, 1), 1);
+  const tagALBUMINFOHEADER* info = album->GetDocument()->GetThumbnail(1)->GetInfo();
+  EXPECT_EQ(IndexOfPath(info->aiPath), 2);
+  EXPECT_EQ(info->aiFileSize, 0u);
+  EXPECT_EQ(info->aiFileTime, 0u);
+  EXPECT_STREQ(info->aiDescription, "new");
 }
 
 // ---------------------------------------------------------------------------

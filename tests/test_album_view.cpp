@@ -440,3 +440,41 @@ TEST_F(AlbumView, ATemplateMadeListWindowIsAnAlbumViewOfTheProgramFolder) {
   EXPECT_EQ(album->SetCurrentFocus(1), 1);
   DestroyWindow(window);  // takes the album and its items along
 }
+
+// ---------------------------------------------------------------------------
+// Robustness
+
+TEST_F(AlbumView, ACellThatCannotTakeItsItemDoesNotStopTheOthers) {
+  TestAlbum* album = MakeAlbum(AlbumGrid(3, 4, 1), 30);
+  DestroyWindow(CellWindow(album, 3));  // the fourth cell loses its window
+  EXPECT_EQ(album->UpDataThumbListView(-1), 0) << "the failure is reported";
+  Scroll(album, SB_PAGEDOWN);
+  EXPECT_EQ(album->GetFirstViewNailID(), 13);
+  for (int k = 4; k < 12; ++k) EXPECT_EQ(album->Shown(k), 13 + k) << "cell " << k << " after the failed one";
+}
+
+TEST_F(AlbumView, ReportsNamingNoCellOfTheViewChangeNothing) {
+  TestAlbum* album = MakeAlbum(AlbumGrid(3, 4, 1), 10);
+  Click(album, 2);
+  SendMessageA(album->Window(), AVM_ITEMLBUTTONDOWN, MK_CONTROL, 0x1234);
+  SendMessageA(album->Window(), AVM_ITEMBUTTONUP, 0, 0x1234);
+  SendMessageA(album->Window(), AVM_ITEMRBUTTONDOWN, 0, 0);
+  EXPECT_EQ(Join(SelectedIndexes(album)), Join({3}));
+  EXPECT_EQ(album->GetCurrentFocus(), 3);
+}
+
+TEST_F(AlbumKeys, RemovingTheAnchorWhileShiftIsHeldDropsIt) {
+  TestAlbum* album = MakeAlbum(AlbumGrid(3, 4, 1), 30);
+  Click(album, 4);  // item 5
+  ASSERT_TRUE(msgseq::MakeForeground(parent));
+  SetFocus(album->Window());
+  msgseq::KeyDown(VK_SHIFT);
+  ASSERT_TRUE(msgseq::PumpUntil([&] { return album->Anchor() != nullptr; }, 2000));
+  Type(album, VK_RIGHT);
+  ASSERT_EQ(Join(SelectedIndexes(album)), Join({5, 6}));
+  EXPECT_EQ(album->RemoveSelected(0), 1);
+  EXPECT_EQ(album->Anchor(), nullptr) << "the anchor item is gone";
+  EXPECT_EQ(album->GetCurrentFocus(), 5) << "the old item 7";
+  Type(album, VK_RIGHT);
+  EXPECT_EQ(Join(SelectedIndexes(album)), Join({7, 8})) << "a range from the new focus (the old 7 and 8)";
+}

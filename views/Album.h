@@ -63,8 +63,9 @@ public:
   int Save(const char* path);
   // Inserts a new item made from a thumbnail picture before `before` (null:
   // at the end); the item takes over the picture. A file the album already
-  // holds is refreshed instead, after the user agreed (the picture is then
-  // left to the caller). 0 on refusal or failure.
+  // holds is refreshed instead, after the user agreed, and the unused
+  // picture is released. 1: the picture is the album's (inserted or
+  // released); 0 on refusal or failure: the picture stays the caller's.
   int InsertFromThumbnail(void* picture, const char* description, const char* path, CThumbnail2* before,
                           unsigned short width, unsigned short height);
   // Moves every item of source (emptied) before `before` (null: the focused
