@@ -8,44 +8,19 @@
 
 #include "components/resources/resource.h"
 #include "manager/Module.h"
+#include "platform/Gdi.h"
+#include "platform/Memory.h"
 #include "platform/Path.h"
 #include "platform/Text.h"
 #include "platform/pixamo.h"
 #include "platform/qil.h"
+#include "views/ThumbListView.h"
 
 namespace {
 
 // ---------------------------------------------------------------------------
 // Scope objects: every object selected into a device context is put back and
 // every object made is deleted on every path out.
-
-class GdiObject {
-public:
-  explicit GdiObject(HGDIOBJ object) : object_(object) {}
-  ~GdiObject() {
-    if (object_) DeleteObject(object_);
-  }
-  GdiObject(const GdiObject&) = delete;
-  GdiObject& operator=(const GdiObject&) = delete;
-  HGDIOBJ get() const { return object_; }
-
-private:
-  HGDIOBJ object_;  // owned
-};
-
-class ScopedSelectObject {
-public:
-  ScopedSelectObject(HDC dc, HGDIOBJ object) : dc_(dc), previous_(object ? SelectObject(dc, object) : nullptr) {}
-  ~ScopedSelectObject() {
-    if (previous_ && previous_ != HGDI_ERROR) SelectObject(dc_, previous_);
-  }
-  ScopedSelectObject(const ScopedSelectObject&) = delete;
-  ScopedSelectObject& operator=(const ScopedSelectObject&) = delete;
-
-private:
-  HDC dc_;            // not owned
-  HGDIOBJ previous_;  // not owned: the context's object before ours
-};
 
 // The stretch and background modes a print job changes, restored afterwards.
 class ScopedDrawModes {
@@ -93,21 +68,6 @@ private:
   void* picture_;  // not owned
   const BYTE* bytes_;
   DWORD size_;
-};
-
-// A picture opened for one box; freed when the box is done.
-class OpenedPicture {
-public:
-  explicit OpenedPicture(void* picture) : picture_(picture) {}
-  ~OpenedPicture() {
-    if (picture_) ToviMemFree(picture_);
-  }
-  OpenedPicture(const OpenedPicture&) = delete;
-  OpenedPicture& operator=(const OpenedPicture&) = delete;
-  void* get() const { return picture_; }
-
-private:
-  void* picture_;  // owned
 };
 
 class GlobalBlockLock {
@@ -232,25 +192,6 @@ bool ReadPictureLayout(const BYTE* bytes, DWORD available, PictureLayout* layout
 // ---------------------------------------------------------------------------
 // Text.
 
-// Face and character set for the system's language.
-void SetLocaleFont(LOGFONTA* font) {
-  char language[260] = "";
-  GetLocaleInfoA(LOCALE_SYSTEM_DEFAULT, LOCALE_SENGLANGUAGE, language, sizeof(language));
-  if (_stricmp(language, "Japanese") == 0) {
-    font->lfCharSet = SHIFTJIS_CHARSET;
-    CopyText(font->lfFaceName, "MS UI Gothic");
-    return;
-  }
-  CopyText(font->lfFaceName, "Arial");
-  if (_stricmp(language, "Chinese(Taiwan)") == 0) {
-    font->lfCharSet = CHINESEBIG5_CHARSET;
-  } else if (_stricmp(language, "Chinese") == 0) {
-    font->lfCharSet = GB2312_CHARSET;
-  } else if (_stricmp(language, "English") == 0) {
-    font->lfCharSet = ANSI_CHARSET;
-  }
-}
-
 int MeasureOnDc(void* context, const char* text, int length) {
   SIZE size = {0, 0};
   GetTextExtentPoint32A(static_cast<HDC>(context), text, length, &size);
@@ -288,10 +229,10 @@ public:
       LOGFONTA logFont = {};
       SetLocaleFont(&logFont);
       logFont.lfHeight = -48;
-      GdiObject font(CreateFontIndirectA(&logFont));
-      GdiObject pen(CreatePen(PS_SOLID, 3, RGB(0, 0, 0)));
-      ScopedSelectObject selectFont(dc_, font.get());
-      ScopedSelectObject selectPen(dc_, pen.get());
+      gdi::ScopedFont font(CreateFontIndirectA(&logFont));
+      gdi::ScopedPen pen(CreatePen(PS_SOLID, 3, RGB(0, 0, 0)));
+      gdi::ScopedSelect selectFont(dc_, font.get());
+      gdi::ScopedSelect selectPen(dc_, pen.get());
       ScopedWaitCursor wait;
 
       int64_t perPage = static_cast<int64_t>(layout_.columns) * layout_.rows;
@@ -339,7 +280,7 @@ private:
       // The full-size source prints better than the thumbnail when it opens.
       char full[MAX_PATH] = "";
       QILOPENOPTIONS options = {};
-      OpenedPicture source(album_->GetThumbnailFullPath(info->aiPath, full) ? QilOpenFile(full, 0, &options)
+      OwnedMem source(album_->GetThumbnailFullPath(info->aiPath, full) ? QilOpenFile(full, 0, &options)
                                                                               : nullptr);
       void* picture = source.get() ? source.get() : item->GetDib();
       StretchPictureBanded(dc_, picture, x + (bw - width) / 2, y + (bh - height) / 2, width, height);
