@@ -1,6 +1,8 @@
 // The demo host's window with the two thumbnail list views.
 #include "DemoWindow.h"
 
+#include "WindowShot.h"
+
 #include <stdio.h>
 #include <string.h>
 
@@ -110,44 +112,6 @@ LRESULT CALLBACK DemoProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
   return DefWindowProcA(window, message, wParam, lParam);
 }
 
-// Copies the window's client area as it is on the screen into a 24-bit
-// picture handle and saves it as a BMP file.
-bool SaveWindowShot(HWND window, const std::string& path) {
-  RECT client;
-  GetClientRect(window, &client);
-  int width = client.right;
-  int height = client.bottom;
-  if (width <= 0 || height <= 0) return false;
-
-  gdi::ScopedGetDC screen(window);
-  gdi::ScopedMemoryDC memory(screen.dc());
-  gdi::ScopedBitmap bitmap(CreateCompatibleBitmap(screen.dc(), width, height));
-  if (!screen || !memory || !bitmap) return false;
-  {
-    gdi::ScopedSelect selection(memory.dc(), bitmap.get());
-    if (!BitBlt(memory.dc(), 0, 0, width, height, screen.dc(), 0, 0, SRCCOPY)) return false;
-  }
-
-  DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
-  DWORD size = sizeof(BITMAPINFOHEADER) + stride * static_cast<DWORD>(height);
-  HTOVIMEM picture = ToviMemAlloc(TOVI_MOVABLE_ZERO, size);
-  if (!picture) return false;
-  auto* header = static_cast<BITMAPINFOHEADER*>(ToviMemLock(picture));
-  header->biSize = sizeof(BITMAPINFOHEADER);
-  header->biWidth = width;
-  header->biHeight = height;  // bottom-up rows, as packed pictures keep them
-  header->biPlanes = 1;
-  header->biBitCount = 24;
-  header->biCompression = BI_RGB;
-  header->biSizeImage = stride * static_cast<DWORD>(height);
-  int lines = GetDIBits(memory.dc(), bitmap.get(), 0, height, header + 1, reinterpret_cast<BITMAPINFO*>(header),
-                        DIB_RGB_COLORS);
-  ToviMemUnlock(picture);
-  bool saved = lines == height && QilSaveFile(picture, path.c_str(), QIL_SAVE_BMP, 0) == QIL_OK;
-  ToviMemFree(picture);
-  return saved;
-}
-
 void PumpPending() {
   MSG message;
   while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
@@ -225,7 +189,7 @@ bool ShowDemoWindow(CThumbTable2* items, const std::string& shotPath, bool inter
   PumpPending();
   RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW | RDW_FRAME);
   PumpPending();
-  bool saved = SaveWindowShot(window, shotPath);
+  bool saved = SaveClientShot(window, shotPath);
 
   if (interactive) {
     MSG message;
