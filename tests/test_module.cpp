@@ -62,3 +62,24 @@ TEST(ModuleFrame, TheResourceModuleIsChosenWhenPresent) {
   ASSERT_TRUE(CopyFromBin(folder, {"Morvex.dll"}));
   EXPECT_EQ(RunProbe(folder, "morvex"), 0) << "Morvex.dll gives the resources, drag cursor included";
 }
+
+TEST(ModuleFrame, ThreadsThatNeverAttachedDoNotEndTheModule) {
+  // The probe loads the component while another thread runs; that thread's
+  // detach must not be counted against the threads that attached.
+  testpics::TempFolder folder;
+  ASSERT_TRUE(folder.ok());
+  ASSERT_TRUE(CopyFromBin(folder, kComponent));
+  ASSERT_TRUE(CopyFromBin(folder, {"attach_probe.exe"}));
+  std::string command = "\"" + folder.File("attach_probe.exe") + "\"";
+  STARTUPINFOA startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process{};
+  ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, folder.path().c_str(),
+                             &startup, &process));
+  WaitForSingleObject(process.hProcess, 60000);
+  DWORD code = 99;
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  EXPECT_EQ(code, 0u) << "the registry outlived the detach of a thread that never attached";
+}
