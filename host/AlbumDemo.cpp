@@ -104,19 +104,11 @@ LRESULT CALLBACK DemoProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
   return DefWindowProcA(window, message, wParam, lParam);
 }
 
-void Pump() {
-  MSG message;
-  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&message);
-    DispatchMessageA(&message);
-  }
-}
-
 // Lets input and painting settle: the demo is watched, not timed.
 void PumpFor(DWORD milliseconds) {
   const DWORD start = GetTickCount();
   for (;;) {
-    Pump();
+    PumpPendingMessages();
     DWORD elapsed = GetTickCount() - start;
     if (elapsed >= milliseconds) return;
     MsgWaitForMultipleObjects(0, nullptr, FALSE, milliseconds - elapsed, QS_ALLINPUT);
@@ -278,15 +270,7 @@ AlbumDemoResult RunAlbumDemo(const std::string& leftAlbum, const std::string& ri
   SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
   if (!RegisterDemoControl(metrics.lfMessageFont)) return result;
 
-  WNDCLASSEXA wc{};
-  wc.cbSize = sizeof(wc);
-  wc.lpfnWndProc = DemoProc;
-  wc.hInstance = instance;
-  wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-  wc.hIcon = LoadIcon(nullptr, IDI_APPLICATION);
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  wc.lpszClassName = kWindowClass;
-  if (!RegisterClassExA(&wc)) return result;
+  if (!RegisterDemoWindowClass(kWindowClass, DemoProc)) return result;
 
   std::unique_ptr<DemoState> state(new DemoState);
   state->interactive = interactive;

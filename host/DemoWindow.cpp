@@ -112,27 +112,11 @@ LRESULT CALLBACK DemoProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
   return DefWindowProcA(window, message, wParam, lParam);
 }
 
-void PumpPending() {
-  MSG message;
-  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&message);
-    DispatchMessageA(&message);
-  }
-}
-
 }  // namespace
 
 bool ShowDemoWindow(CThumbTable2* items, const std::string& shotPath, bool interactive) {
   HINSTANCE instance = GetModuleHandleA(nullptr);
-  WNDCLASSEXA wc{};
-  wc.cbSize = sizeof(wc);
-  wc.lpfnWndProc = DemoProc;
-  wc.hInstance = instance;
-  wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-  wc.hIcon = LoadIcon(nullptr, IDI_APPLICATION);
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  wc.lpszClassName = kDemoClass;
-  if (!RegisterClassExA(&wc)) return false;
+  if (!RegisterDemoWindowClass(kDemoClass, DemoProc)) return false;
 
   // Captions and labels in the system's message font.
   NONCLIENTMETRICSA metrics{};
@@ -186,9 +170,9 @@ bool ShowDemoWindow(CThumbTable2* items, const std::string& shotPath, bool inter
   ShowWindow(window, SW_SHOW);
   SetForegroundWindow(window);
   UpdateWindow(window);
-  PumpPending();
+  PumpPendingMessages();
   RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW | RDW_FRAME);
-  PumpPending();
+  PumpPendingMessages();
   bool saved = SaveClientShot(window, shotPath);
 
   if (interactive) {

@@ -44,3 +44,23 @@ bool SaveClientShot(HWND window, const std::string& path) {
   ToviMemFree(picture);
   return saved;
 }
+
+bool RegisterDemoWindowClass(const char* name, WNDPROC procedure) {
+  WNDCLASSEXA wc{};
+  wc.cbSize = sizeof(wc);
+  wc.lpfnWndProc = procedure;
+  wc.hInstance = GetModuleHandleA(nullptr);
+  wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+  wc.hIcon = LoadIcon(nullptr, IDI_APPLICATION);
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  wc.lpszClassName = name;
+  return RegisterClassExA(&wc) != 0;
+}
+
+void PumpPendingMessages() {
+  MSG message;
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+}
