@@ -48,7 +48,14 @@ struct QILOPENOPTIONS {
   DWORD dwReserved0;
   DWORD nMode;           // 1 = plain open of the whole picture
   DWORD nFormatIndex;    // format chosen in the file dialog (0 = by content)
-  DWORD dwReserved[10];
+  // In: when non-zero, the caller needs the longer side to keep at least
+  // this many pixels, and a JPEG may come out reduced by 2, 4 or 8 (libjpeg
+  // scales inside the inverse DCT: a fraction of a full decode's cost).
+  DWORD nReducedSide;
+  // Out: the size of the whole (upright) picture, reduced or not.
+  DWORD nFullWidth;
+  DWORD nFullHeight;
+  DWORD dwReserved[7];
 };
 #pragma pack(pop)
 static_assert(sizeof(QILOPENOPTIONS) == 52, "open-options record is 52 bytes");

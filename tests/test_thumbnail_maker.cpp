@@ -2,10 +2,12 @@
 // depths, records and ownership of every handle.
 #include <gtest/gtest.h>
 
+#include <math.h>
 #include <string.h>
 #include <sys/stat.h>
 
 #include <string>
+#include <vector>
 
 #include "ItemFactory.h"
 #include "support/TestPictures.h"
@@ -193,4 +195,95 @@ TEST(CreateThumbnailFromFile, UnreadableFilesGiveNull) {
   EXPECT_EQ(CreateThumbnailFromFile(folder.File("empty.png").c_str(), 80, 80, nullptr), nullptr);
   EXPECT_EQ(CreateThumbnailFromFile(nullptr, 80, 80, nullptr), nullptr);
   EXPECT_EQ(ToviMemLiveCount(), before);
+}
+
+namespace {
+
+// Peak signal-to-noise ratio of two 24-bit pictures of the same size, dB.
+double Psnr(HTOVIMEM a, HTOVIMEM b) {
+  auto* ha = static_cast<BITMAPINFOHEADER*>(ToviMemLock(a));
+  auto* hb = static_cast<BITMAPINFOHEADER*>(ToviMemLock(b));
+  double result = -1;
+  if (ha->biWidth == hb->biWidth && ha->biHeight == hb->biHeight && ha->biBitCount == 24 && hb->biBitCount == 24) {
+    DWORD stride = (static_cast<DWORD>(ha->biWidth) * 3 + 3) & ~3u;
+    const BYTE* pa = reinterpret_cast<const BYTE*>(ha + 1);
+    const BYTE* pb = reinterpret_cast<const BYTE*>(hb + 1);
+    double sum = 0;
+    long count = 0;
+    for (LONG y = 0; y < ha->biHeight; ++y) {
+      for (LONG x = 0; x < ha->biWidth * 3; ++x) {
+        double d = double(pa[y * stride + x]) - double(pb[y * stride + x]);
+        sum += d * d;
+        ++count;
+      }
+    }
+    double mse = sum / count;
+    result = mse == 0 ? 99 : 10 * log10(255.0 * 255.0 / mse);
+  }
+  ToviMemUnlock(a);
+  ToviMemUnlock(b);
+  return result;
+}
+
+}  // namespace
+
+TEST(CreateThumbnailFromFile, LargeJpegsDecodeReducedButRecordTheirWholeSize) {
+  testpics::TempFolder folder;
+  ASSERT_TRUE(folder.ok());
+  std::string path = folder.File("large.jpg");
+  ASSERT_TRUE(testpics::WritePicture(path, testpics::FileFormat::Jpeg, testpics::MakePhotoPixels(1600, 1200, false)));
+
+  // The image services give a reduced decode when asked, and the whole size.
+  QILOPENOPTIONS options;
+  memset(&options, 0, sizeof(options));
+  options.nMode = 1;
+  options.nReducedSide = 320;
+  HTOVIMEM reduced = QilOpenFile(path.c_str(), 0, &options);
+  ASSERT_NE(reduced, nullptr);
+  EXPECT_EQ(HeaderOf(reduced).width, 400) << "1600 / 4 keeps the longer side at least 320";
+  EXPECT_EQ(HeaderOf(reduced).height, 300);
+  EXPECT_EQ(options.nFullWidth, 1600u);
+  EXPECT_EQ(options.nFullHeight, 1200u);
+  ToviMemFree(reduced);
+
+  LONG before = ToviMemLiveCount();
+  CThumbnail2* fast = CreateThumbnailFromFile(path.c_str(), 100, 80, nullptr);
+  ASSERT_NE(fast, nullptr);
+  EXPECT_EQ(fast->GetInfo()->aiWidth, 1600) << "the record describes the whole picture";
+  EXPECT_EQ(fast->GetInfo()->aiHeight, 1200);
+  EXPECT_EQ(fast->GetInfo()->aiThumbWidth, 80);
+  EXPECT_EQ(fast->GetInfo()->aiThumbHeight, 60);
+  EXPECT_EQ(ToviMemLiveCount(), before + 1) << "only the thumbnail stays";
+
+  // Against a thumbnail of the whole decode: the same picture to the eye.
+  memset(&options, 0, sizeof(options));
+  options.nMode = 1;
+  HTOVIMEM whole = QilOpenFile(path.c_str(), 0, &options);
+  ASSERT_NE(whole, nullptr);
+  EXPECT_EQ(HeaderOf(whole).width, 1600) << "without the request the picture comes whole";
+  CThumbnail2* full = CreateThumbnailFromPicture(whole, path.c_str(), 100, 80, nullptr);
+  ASSERT_NE(full, nullptr);
+  double psnr = Psnr(fast->GetDib(), full->GetDib());
+  EXPECT_GE(psnr, 35.0) << "reduced decode against whole decode";
+  delete full;
+  delete fast;
+  ToviMemFree(whole);
+}
+
+TEST(CreateThumbnailFromFile, ReducedDecodesKeepTheUprightWholeSize) {
+  testpics::TempFolder folder;
+  ASSERT_TRUE(folder.ok());
+  std::string plain = folder.File("plain.jpg");
+  ASSERT_TRUE(testpics::WritePicture(plain, testpics::FileFormat::Jpeg, testpics::MakePhotoPixels(1600, 1200, false)));
+  std::vector<uint8_t> bytes;
+  ASSERT_TRUE(testpics::ReadFileBytes(plain, &bytes));
+  std::string turned = folder.File("turned.jpg");
+  ASSERT_TRUE(testpics::WriteFileBytes(turned, testpics::InsertApp1(bytes, testpics::ExifOrientationBody(6, true))));
+  CThumbnail2* item = CreateThumbnailFromFile(turned.c_str(), 100, 80, nullptr);
+  ASSERT_NE(item, nullptr);
+  EXPECT_EQ(item->GetInfo()->aiWidth, 1200) << "turned a quarter: the upright picture is tall";
+  EXPECT_EQ(item->GetInfo()->aiHeight, 1600);
+  EXPECT_EQ(item->GetInfo()->aiThumbWidth, 60);
+  EXPECT_EQ(item->GetInfo()->aiThumbHeight, 80);
+  delete item;
 }

@@ -15,9 +15,15 @@ struct JpegDecodeRequest {
   // scales inside the inverse DCT, so a reduced decode costs a fraction of a
   // full one: the road for thumbnails.
   unsigned scaleDenominator = 1;
+  // When non-zero: pick the largest denominator that keeps the longer side
+  // at least this long (overrides scaleDenominator).
+  unsigned minimumLongSide = 0;
+  // Out: the whole picture's upright size.
+  unsigned fullWidth = 0;
+  unsigned fullHeight = 0;
 };
 
-int DecodeJpeg(const uint8_t* data, size_t size, const JpegDecodeRequest& request,
+int DecodeJpeg(const uint8_t* data, size_t size, JpegDecodeRequest& request,
                HTOVIMEM* picture);
 
 // Every format the platform's imaging component reads (PNG, TIFF, GIF, BMP,

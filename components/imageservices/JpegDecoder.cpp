@@ -78,7 +78,7 @@ struct Session {
   }
 };
 
-int Decode(Session& s, const uint8_t* data, size_t size, const JpegDecodeRequest& request,
+int Decode(Session& s, const uint8_t* data, size_t size, JpegDecodeRequest& request,
            HTOVIMEM* picture) {
   jpeg_decompress_struct& cinfo = s.cinfo;
   if (setjmp(s.errors.jump)) return s.errors.code;
@@ -92,6 +92,17 @@ int Decode(Session& s, const uint8_t* data, size_t size, const JpegDecodeRequest
   bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
   cinfo.out_color_space = grey ? JCS_GRAYSCALE : cmyk ? JCS_CMYK : JCS_EXT_BGR;
   unsigned denominator = request.scaleDenominator;
+  if (request.minimumLongSide) {
+    const unsigned longSide = cinfo.image_width > cinfo.image_height ? cinfo.image_width : cinfo.image_height;
+    denominator = 1;
+    for (unsigned d : {8u, 4u, 2u}) {
+      // libjpeg rounds reduced sizes up.
+      if ((longSide + d - 1) / d >= request.minimumLongSide) {
+        denominator = d;
+        break;
+      }
+    }
+  }
   if (denominator != 2 && denominator != 4 && denominator != 8) denominator = 1;
   cinfo.scale_num = 1;
   cinfo.scale_denom = denominator;
@@ -100,6 +111,8 @@ int Decode(Session& s, const uint8_t* data, size_t size, const JpegDecodeRequest
   const JDIMENSION width = cinfo.output_width, height = cinfo.output_height;
   const int orientation = ReadJpegExifOrientation(data, size);
   const bool swap = OrientationSwapsAxes(orientation);
+  request.fullWidth = swap ? cinfo.image_height : cinfo.image_width;
+  request.fullHeight = swap ? cinfo.image_width : cinfo.image_height;
   int32_t xPels = PelsPerMeterFromJfif(cinfo, cinfo.X_density);
   int32_t yPels = PelsPerMeterFromJfif(cinfo, cinfo.Y_density);
   int code = s.dib.Create(swap ? height : width, swap ? width : height,
@@ -134,7 +147,7 @@ int Decode(Session& s, const uint8_t* data, size_t size, const JpegDecodeRequest
 
 }  // namespace
 
-int DecodeJpeg(const uint8_t* data, size_t size, const JpegDecodeRequest& request,
+int DecodeJpeg(const uint8_t* data, size_t size, JpegDecodeRequest& request,
                HTOVIMEM* picture) {
   auto session = std::make_unique<Session>();
   jpeg_std_error(&session->errors.pub);

@@ -69,15 +69,29 @@ int ReadWholeFile(const char* path, std::vector<uint8_t>* bytes) {
   return done == 0 ? QIL_ERR_BAD_PICTURE : QIL_OK;
 }
 
-int OpenPicture(const char* path, HTOVIMEM* picture) {
+int OpenPicture(const char* path, QILOPENOPTIONS* options, HTOVIMEM* picture) {
   if (!path || !*path) return QIL_ERR_BAD_ARGUMENT;
   std::vector<uint8_t> bytes;
   int code = ReadWholeFile(path, &bytes);
   if (code != QIL_OK) return code;
   if (LooksLikeJpeg(bytes.data(), bytes.size())) {
-    return DecodeJpeg(bytes.data(), bytes.size(), JpegDecodeRequest{}, picture);
+    JpegDecodeRequest request;
+    if (options) request.minimumLongSide = options->nReducedSide;
+    code = DecodeJpeg(bytes.data(), bytes.size(), request, picture);
+    if (code == QIL_OK && options) {
+      options->nFullWidth = request.fullWidth;
+      options->nFullHeight = request.fullHeight;
+    }
+    return code;
   }
-  return DecodeWithWic(bytes.data(), bytes.size(), picture);
+  code = DecodeWithWic(bytes.data(), bytes.size(), picture);
+  if (code == QIL_OK && options) {
+    DibReader opened(*picture);
+    LONG height = opened.ok() ? opened.Header().biHeight : 0;
+    options->nFullWidth = opened.ok() ? static_cast<DWORD>(opened.Header().biWidth) : 0;
+    options->nFullHeight = static_cast<DWORD>(height < 0 ? -height : height);
+  }
+  return code;
 }
 
 std::string FolderOf(const std::string& path) {
@@ -143,13 +157,13 @@ int SaveBitmapFile(HTOVIMEM dib, const char* path) {
 }  // namespace
 }  // namespace qil
 
-QIL_API HTOVIMEM QilOpenFile(const char* path, int /*reserved*/, QILOPENOPTIONS* /*options*/) {
+QIL_API HTOVIMEM QilOpenFile(const char* path, int /*reserved*/, QILOPENOPTIONS* options) {
   // The format is always found from the file's content: a format chosen in
   // the file dialog only narrowed what the user was shown.
   HTOVIMEM picture = nullptr;
   int code;
   try {
-    code = qil::OpenPicture(path, &picture);
+    code = qil::OpenPicture(path, options, &picture);
   } catch (const std::bad_alloc&) {
     code = QIL_ERR_NO_MEMORY;
   } catch (...) {
