@@ -237,8 +237,16 @@ class AlbumKeys : public AlbumView {
  protected:
   void TearDown() override {
     msgseq::KeyUp(VK_SHIFT);
+    // The release must have arrived before the next test presses Shift again.
+    msgseq::PumpUntil([] { return (GetKeyState(VK_SHIFT) & 0x8000) == 0; }, 2000);
     msgseq::PumpUntilIdle();
     AlbumView::TearDown();
+  }
+  // Shift down as the view will read it while the next keys arrive.
+  bool HoldShift(TestAlbum* album) {
+    msgseq::KeyDown(VK_SHIFT);
+    return msgseq::PumpUntil(
+        [&] { return album->Anchor() != nullptr && (GetKeyState(VK_SHIFT) & 0x8000) != 0; }, 2000);
   }
   void Type(TestAlbum* album, WORD key) {
     int before = album->GetCurrentFocus();
@@ -253,8 +261,7 @@ TEST_F(AlbumKeys, ShiftArrowsExtendFromTheAnchorAndShrinkBack) {
   Click(album, 4);  // item 5
   ASSERT_TRUE(msgseq::MakeForeground(parent));
   SetFocus(album->Window());
-  msgseq::KeyDown(VK_SHIFT);
-  ASSERT_TRUE(msgseq::PumpUntil([&] { return album->Anchor() != nullptr; }, 2000)) << "Shift sets the anchor";
+  ASSERT_TRUE(HoldShift(album)) << "Shift sets the anchor";
   EXPECT_EQ(album->Anchor()->GetID(), 5);
   Type(album, VK_RIGHT);
   Type(album, VK_RIGHT);
@@ -468,8 +475,7 @@ TEST_F(AlbumKeys, RemovingTheAnchorWhileShiftIsHeldDropsIt) {
   Click(album, 4);  // item 5
   ASSERT_TRUE(msgseq::MakeForeground(parent));
   SetFocus(album->Window());
-  msgseq::KeyDown(VK_SHIFT);
-  ASSERT_TRUE(msgseq::PumpUntil([&] { return album->Anchor() != nullptr; }, 2000));
+  ASSERT_TRUE(HoldShift(album));
   Type(album, VK_RIGHT);
   ASSERT_EQ(Join(SelectedIndexes(album)), Join({5, 6}));
   EXPECT_EQ(album->RemoveSelected(0), 1);
