@@ -3,6 +3,8 @@
 // handles and the notifications its parent receives.
 #include <gtest/gtest.h>
 
+#include "support/Processes.h"
+
 #include <windows.h>
 
 #include <string.h>
@@ -79,18 +81,8 @@ TEST(AlbumCtrlClasses, TheThreeClassesShareOneProcedureAndOneDescription) {
 }
 
 TEST(AlbumCtrlClasses, TheClassesComeWithTheComponentAndGoWithIt) {
-  char command[] = "albumctrl_class_probe.exe";
-  STARTUPINFOA startup{};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process{};
-  ASSERT_TRUE(CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-      << "cannot start the probe, error " << GetLastError();
-  WaitForSingleObject(process.hProcess, 60000);
-  DWORD code = 99;
-  GetExitCodeProcess(process.hProcess, &code);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  EXPECT_EQ(code, 0u) << "expected the classes registered at load and removed at unload "
+  int code = testproc::RunProgram("albumctrl_class_probe.exe");
+  EXPECT_EQ(code, 0) << "expected the classes registered at load and removed at unload "
                          "(1: not so, 2 and 3: a module did not load), got exit code " << code;
 }
 

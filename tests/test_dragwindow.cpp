@@ -6,6 +6,8 @@
 // with the drag record as it was when the step arrived.
 #include <gtest/gtest.h>
 
+#include "support/Processes.h"
+
 #include <windows.h>
 
 #include <cstring>
@@ -582,18 +584,10 @@ TEST_F(DragWindowTest, CancelDragOutsideTheProtocolEndsTheDrag) {
 // The probe loads the component at run time, unloads it in the middle of a
 // drag and once more after one; its exit code names the first broken check.
 TEST(DragWindowClass, UnloadingTheComponentTakesTheDragWindowAndItsClassAlong) {
-  char command[] = "dragwindow_probe.exe";
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process = {};
-  ASSERT_TRUE(CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-      << "Expected the probe to start";
-  ASSERT_EQ(WaitForSingleObject(process.hProcess, 60000), WAIT_OBJECT_0) << "Expected the probe to finish";
-  DWORD code = 1;
-  GetExitCodeProcess(process.hProcess, &code);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  EXPECT_EQ(code, 0u) << "Expected exit code 0, got " << code << " (the number of the failed check)";
+  int code = testproc::RunProgram("dragwindow_probe.exe");
+  ASSERT_NE(code, -1) << "Expected the probe to start";
+  ASSERT_NE(code, -2) << "Expected the probe to finish";
+  EXPECT_EQ(code, 0) << "Expected exit code 0, got " << code << " (the number of the failed check)";
 }
 
 }  // namespace

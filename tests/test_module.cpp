@@ -2,6 +2,8 @@
 // (with the fallback to its own module) and the album store it loads.
 #include <gtest/gtest.h>
 
+#include "support/Processes.h"
+
 #include <windows.h>
 
 #include <string>
@@ -27,20 +29,7 @@ bool CopyFromBin(const testpics::TempFolder& folder, std::initializer_list<const
 
 // Runs the probe in folder; returns its exit code (or -1).
 int RunProbe(const testpics::TempFolder& folder, const char* expectation) {
-  std::string command = "\"" + folder.File("module_probe.exe") + "\" " + expectation;
-  STARTUPINFOA startup{};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process{};
-  if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, folder.path().c_str(), &startup,
-                      &process)) {
-    return -1;
-  }
-  WaitForSingleObject(process.hProcess, 60000);
-  DWORD code = 0;
-  GetExitCodeProcess(process.hProcess, &code);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  return static_cast<int>(code);
+  return testproc::RunProgram("\"" + folder.File("module_probe.exe") + "\" " + expectation, folder.path().c_str());
 }
 
 const std::initializer_list<const char*> kComponent = {"module_probe.exe", "album.dll", "QILDLL.dll", "Pixamo.dll",
@@ -70,16 +59,6 @@ TEST(ModuleFrame, ThreadsThatNeverAttachedDoNotEndTheModule) {
   ASSERT_TRUE(folder.ok());
   ASSERT_TRUE(CopyFromBin(folder, kComponent));
   ASSERT_TRUE(CopyFromBin(folder, {"attach_probe.exe"}));
-  std::string command = "\"" + folder.File("attach_probe.exe") + "\"";
-  STARTUPINFOA startup{};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process{};
-  ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, folder.path().c_str(),
-                             &startup, &process));
-  WaitForSingleObject(process.hProcess, 60000);
-  DWORD code = 99;
-  GetExitCodeProcess(process.hProcess, &code);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  EXPECT_EQ(code, 0u) << "the registry outlived the detach of a thread that never attached";
+  int code = testproc::RunProgram("\"" + folder.File("attach_probe.exe") + "\"", folder.path().c_str());
+  EXPECT_EQ(code, 0) << "the registry outlived the detach of a thread that never attached";
 }

@@ -4,6 +4,8 @@
 // made from a dialog template.
 #include <gtest/gtest.h>
 
+#include "support/Processes.h"
+
 #include <windows.h>
 
 #include <memory>
@@ -132,18 +134,8 @@ TEST(ListClass, IsRegisteredWithTheResourceModuleAtStartUp) {
 }
 
 TEST(ListClass, BothViewClassesGoAwayWhenTheComponentIsUnloaded) {
-  char command[] = "view_class_probe.exe";
-  STARTUPINFOA startup{};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process{};
-  ASSERT_TRUE(CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-      << "cannot start the probe, error " << GetLastError();
-  WaitForSingleObject(process.hProcess, 60000);
-  DWORD code = 99;
-  GetExitCodeProcess(process.hProcess, &code);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  EXPECT_EQ(code, 0u) << "registered at load and removed at unload (1: not so, 2 and 3: a module did not load)";
+  int code = testproc::RunProgram("view_class_probe.exe");
+  EXPECT_EQ(code, 0) << "registered at load and removed at unload (1: not so, 2 and 3: a module did not load)";
 }
 
 TEST_F(ListTest, FixedGridDividesTheClientAreaAndCentresTheGaps) {

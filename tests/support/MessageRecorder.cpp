@@ -437,9 +437,17 @@ void LeftDown() { SendMouse(MOUSEEVENTF_LEFTDOWN); }
 
 void LeftUp() { SendMouse(MOUSEEVENTF_LEFTUP); }
 
-void KeyDown(WORD key) { SendKey(key, 0); }
+// Each waits until the key's state has changed, so that the mouse and key
+// messages that follow carry it even on a busy machine.
+void KeyDown(WORD key) {
+  SendKey(key, 0);
+  PumpUntil([key] { return (GetAsyncKeyState(key) & 0x8000) != 0; }, 2000);
+}
 
-void KeyUp(WORD key) { SendKey(key, KEYEVENTF_KEYUP); }
+void KeyUp(WORD key) {
+  SendKey(key, KEYEVENTF_KEYUP);
+  PumpUntil([key] { return (GetAsyncKeyState(key) & 0x8000) == 0; }, 2000);
+}
 
 POINT ScreenCentre(HWND window) {
   RECT client = {};
