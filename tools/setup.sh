@@ -16,6 +16,11 @@ packages=(
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 
+# 32-bit Wine needs i386 Linux programs to run: natively, or under user-mode
+# emulation where this machine cannot. This comes before any i386 package,
+# whose maintainer scripts run i386 programs.
+bash "$(dirname "${BASH_SOURCE[0]}")/i386-emulation.sh"
+
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   $SUDO dpkg --add-architecture i386
   need_update=1
