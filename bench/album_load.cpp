@@ -12,6 +12,7 @@
 
 #include "platform/qil.h"
 #include "BenchClock.h"
+#include "BenchHeader.h"
 
 namespace {
 
@@ -83,6 +84,7 @@ double ReadSeconds(const std::string& path) {
 }  // namespace
 
 int main() {
+  PrintBenchHeader("Album load: 10,000 against 20,000 items, and against reading the file");
   char temp[MAX_PATH];
   GetTempPathA(sizeof(temp), temp);
   std::string small = std::string(temp) + "albumkit-bench-10k.abm";

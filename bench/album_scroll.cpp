@@ -15,6 +15,7 @@
 #include "BenchClock.h"
 #include "platform/qil.h"
 #include "views/Album.h"
+#include "BenchHeader.h"
 
 namespace {
 
@@ -137,6 +138,7 @@ void TimeOperations(BenchAlbum* album, Operations* out) {
 }  // namespace
 
 int main() {
+  PrintBenchHeader("Album view scrolling: time per page over 1,000 and 100,000 items");
   HMODULE self = GetModuleHandleA(nullptr);
   WNDCLASSA wc{};
   wc.lpfnWndProc = DefWindowProcA;

@@ -11,6 +11,7 @@
 
 #include "AlbumStore.h"
 #include "BenchClock.h"
+#include "BenchHeader.h"
 
 namespace {
 
@@ -144,6 +145,7 @@ void Print(int n, const Times& t) {
 }  // namespace
 
 int main() {
+  PrintBenchHeader("Album store: saves and opens against plain writes and reads");
   HMODULE store = LoadLibraryA("Vandor.DLL");
   if (!store) {
     fprintf(stderr, "Vandor.DLL did not load\n");

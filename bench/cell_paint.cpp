@@ -13,6 +13,7 @@
 
 #include "platform/qil.h"
 #include "views/ThumbView.h"
+#include "BenchHeader.h"
 
 namespace {
 
@@ -83,6 +84,7 @@ void Repaint(HWND window) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  PrintBenchHeader("Cell paint: each style, with and without the kept display copy");
   int paints = argc > 1 ? atoi(argv[1]) : 1000;
   if (paints <= 0) paints = 1000;
   HWND frame = CreateWindowExA(WS_EX_TOPMOST, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 400, 200, nullptr,

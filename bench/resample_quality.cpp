@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "../platform/pixamo.h"
+#include "BenchHeader.h"
 
 namespace {
 
@@ -171,6 +172,7 @@ double Halftone(const Picture& src, int width, int height, std::vector<BYTE>* ou
 }  // namespace
 
 int main(int argc, char** argv) {
+  PrintBenchHeader("Resampling: quality and speed against nearest-neighbour and HALFTONE");
   if (argc < 5) {
     std::fprintf(stderr, "usage: %s source.bmp result.bmp nearest.bmp halftone.bmp [width height [runs]]\n",
                  argv[0]);

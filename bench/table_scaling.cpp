@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <vector>
 #include "BenchClock.h"
+#include "BenchHeader.h"
 
 namespace {
 
@@ -42,6 +43,7 @@ double Median(int n, int runs) {
 }  // namespace
 
 int main() {
+  PrintBenchHeader("Thumbnail table: append and walk, 50,000 against 100,000 items");
   double small = Median(50000, 5);
   double large = Median(100000, 5);
   if (small <= 0 || large <= 0) return 1;

@@ -6,8 +6,10 @@
 #include <algorithm>
 
 #include "platform/qil.h"
+#include "BenchHeader.h"
 
 int main(int argc, char** argv) {
+  PrintBenchHeader("CreateThumbnailFromFile on 4000x3000 JPEGs");
   if (argc < 2) {
     fprintf(stderr, "usage: bench_thumbnail_speed file...\n");
     return 2;

@@ -35,4 +35,10 @@ ours=$("$root/tools/winerun.sh" --build="$build" "$build/bin/bench_thumbnail_spe
 echo "$ours"
 ours_per_file=$(printf '%s\n' "$ours" | sed -n 's/^CreateThumbnailFromFile: \([0-9.]*\) ms per file.*/\1/p')
 echo "vipsthumbnail: $vips_per_file ms per file over $count files"
-awk -v a="$ours_per_file" -v b="$vips_per_file" 'BEGIN { printf "ratio ours / vipsthumbnail: %.2f\n", a / b }'
+source "$root/tools/wineenv.sh"
+emulation=$(albumkit_i386_emulation)
+note=""
+if [ -n "$emulation" ]; then
+  note=" (ours ran under $emulation, vipsthumbnail natively: not a fair comparison here; measure on a machine that runs 32-bit code natively)"
+fi
+awk -v a="$ours_per_file" -v b="$vips_per_file" -v note="$note" 'BEGIN { printf "ratio ours / vipsthumbnail: %.2f%s\n", a / b, note }'

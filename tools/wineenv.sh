@@ -9,6 +9,25 @@ albumkit_wine_env() {
   ALBUMKIT_WINE=$(command -v wine || command -v wine-stable || echo /usr/lib/wine/wine)
   ALBUMKIT_WINESERVER=$(command -v wineserver || command -v wineserver-stable || echo /usr/lib/wine/wineserver)
   export ALBUMKIT_WINE ALBUMKIT_WINESERVER
+  ALBUMKIT_I386_EMULATION=$(albumkit_i386_emulation)
+  export ALBUMKIT_I386_EMULATION
+}
+
+# Names the emulator that runs i386 programs on this machine ("qemu-i386
+# version 10.0.13 (binfmt_misc entry qemu-i386)"), or nothing when they run
+# natively. Benchmarks print it: absolute times of emulated 32-bit code are
+# not comparable with native peers (ratios between sizes still are).
+albumkit_i386_emulation() {
+  local f interpreter version
+  for f in /proc/sys/fs/binfmt_misc/*; do
+    [ -f "$f" ] || continue
+    head -n1 "$f" 2>/dev/null | grep -qx enabled || continue
+    grep -q '^magic 7f454c46010101000000000000000000020003' "$f" || continue
+    interpreter=$(sed -n 's/^interpreter //p' "$f")
+    version=$("$interpreter" --version 2>/dev/null | head -n1 | sed 's/ (.*//')
+    echo "${version:-$interpreter} (binfmt_misc entry $(basename "$f"))"
+    return 0
+  done
 }
 
 # Creates the prefix once (serialised with a lock, since tests run in
