@@ -14,6 +14,7 @@ add_library(album SHARED
   manager/ThreadRegistry.cpp
   manager/AlbumCtrl.cpp
   manager/AlbumMan.cpp
+  manager/HostInterface.cpp
   platform/Text.cpp
   platform/Path.cpp
   views/DragWindow.cpp

@@ -9,10 +9,14 @@
 #ifdef ALBUM_BUILDING_DLL
 #define ALBUM_CLASS __declspec(dllexport)
 #define ALBUM_API extern "C" __declspec(dllexport)
+#define ALBUM_FUNC __declspec(dllexport)
 #else
 #define ALBUM_CLASS __declspec(dllimport)
 #define ALBUM_API extern "C" __declspec(dllimport)
+#define ALBUM_FUNC __declspec(dllimport)
 #endif
+// ALBUM_API functions are exported under their plain names; ALBUM_FUNC
+// functions of the host interface under their decorated (C++) names.
 
 class CThumbTable2;
 class CAlbumDoc2;
@@ -386,3 +390,13 @@ ALBUM_API INT_PTR ShowExifInformation(HWND owner, const tagEXIFVALUES* values,
 // Checks and reads the file and shows its information. 1 when the dialog was
 // shown, 0 when the file has no readable Exif block or the dialog could not run.
 ALBUM_API int ShowPictureInformation(HWND owner, const char* path);
+
+// ---------------------------------------------------------------------------
+// Host interface: the active album manager of the calling thread.
+
+// Full paths of every item, or of the selected items, of the active album,
+// as count paths of 260 bytes each in one block (caller frees with
+// ToviMemFree). 0 when the thread has no active album manager or it shows no
+// album; count is then 0 and list null.
+ALBUM_FUNC int GetAcitveAlbumThumbnialList(int& count, char (*&list)[260]);
+ALBUM_FUNC int GetAcitveAlbumSelectedThumbnialList(int& count, char (*&list)[260]);

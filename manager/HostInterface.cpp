@@ -1,0 +1,19 @@
+// The exported functions through which a host drives the album managers of
+// its threads.
+#include <album.h>
+
+#include "manager/ThreadRegistry.h"
+
+int GetAcitveAlbumThumbnialList(int& count, char (*&list)[260]) {
+  count = 0;
+  list = nullptr;
+  CThreadRegistry* registry = GetThreadRegistry();
+  return registry ? registry->GetActiveImageList(GetCurrentThreadId(), count, list) : 0;
+}
+
+int GetAcitveAlbumSelectedThumbnialList(int& count, char (*&list)[260]) {
+  count = 0;
+  list = nullptr;
+  CThreadRegistry* registry = GetThreadRegistry();
+  return registry ? registry->GetActiveSelectedImageList(GetCurrentThreadId(), count, list) : 0;
+}
