@@ -400,3 +400,8 @@ ALBUM_API int ShowPictureInformation(HWND owner, const char* path);
 // album; count is then 0 and list null.
 ALBUM_FUNC int GetAcitveAlbumThumbnialList(int& count, char (*&list)[260]);
 ALBUM_FUNC int GetAcitveAlbumSelectedThumbnialList(int& count, char (*&list)[260]);
+
+// Sets the user folder, which holds "album.ini". Returns the text's length
+// including its terminating zero; 0 (folder unchanged) for a null text or
+// one that does not fit a 260-byte path.
+ALBUM_API int InitCurUserPath(const char* folder);

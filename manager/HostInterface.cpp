@@ -2,6 +2,9 @@
 // its threads.
 #include <album.h>
 
+#include <string.h>
+
+#include "manager/Module.h"
 #include "manager/ThreadRegistry.h"
 
 int GetAcitveAlbumThumbnialList(int& count, char (*&list)[260]) {
@@ -16,4 +19,9 @@ int GetAcitveAlbumSelectedThumbnialList(int& count, char (*&list)[260]) {
   list = nullptr;
   CThreadRegistry* registry = GetThreadRegistry();
   return registry ? registry->GetActiveSelectedImageList(GetCurrentThreadId(), count, list) : 0;
+}
+
+int InitCurUserPath(const char* folder) {
+  if (!SetUserFolder(folder)) return 0;
+  return static_cast<int>(strlen(folder)) + 1;
 }

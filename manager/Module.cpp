@@ -4,7 +4,9 @@
 #include "AlbumCtrl.h"
 #include "ThreadRegistry.h"
 
+#include <cstdio>
 #include <new>
+#include "platform/Text.h"
 #include "platform/pixamo.h"
 #include "views/DragWindow.h"
 
@@ -126,4 +128,24 @@ int ShowResourceMessage(HWND owner, UINT textId, UINT captionId, UINT style) {
   int result = MessageBoxA(owner, text, caption, style);
   UnlockForModal(token);
   return result;
+}
+
+namespace {
+char g_userFolder[MAX_PATH] = "";
+}
+
+const char* GetUserFolder() { return g_userFolder; }
+
+bool SetUserFolder(const char* folder) { return folder && CopyTextWhole(g_userFolder, folder); }
+
+bool MakeUserFilePath(const char* fileName, char* out, size_t capacity) {
+  if (!fileName || !out || capacity == 0) return false;
+  size_t length = BoundedLength(g_userFolder, sizeof(g_userFolder));
+  const char* separator = (length == 0 || g_userFolder[length - 1] == '\\' || g_userFolder[length - 1] == '/') ? "" : "\\";
+  int written = snprintf(out, capacity, "%s%s%s", g_userFolder, separator, fileName);
+  if (written < 0 || static_cast<size_t>(written) >= capacity) {
+    out[0] = '\0';
+    return false;
+  }
+  return true;
 }

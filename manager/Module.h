@@ -26,3 +26,13 @@ ALBUM_API INT_PTR RunModalDialog(HMODULE resources, int dialogId, HWND owner, DL
 // Shows a message box whose text (at most 299 characters) and caption (at
 // most 39) are strings of the resource module; returns the box's result.
 ALBUM_API int ShowResourceMessage(HWND owner, UINT textId, UINT captionId, UINT style);
+
+// The user folder set by the host (InitCurUserPath); it holds "album.ini".
+// Empty until the host sets it.
+const char* GetUserFolder();
+// Sets the user folder; false (and nothing changed) when the text does not
+// fit a path buffer.
+bool SetUserFolder(const char* folder);
+// The path of fileName inside the user folder, a backslash put between when
+// the folder does not end with one. False when the result does not fit.
+bool MakeUserFilePath(const char* fileName, char* out, size_t capacity);
