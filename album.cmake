@@ -15,6 +15,7 @@ add_library(album SHARED
   manager/AlbumCtrl.cpp
   manager/AlbumMan.cpp
   manager/HostInterface.cpp
+  manager/ToolbarLibrary.cpp
   platform/Text.cpp
   platform/Path.cpp
   views/DragWindow.cpp

@@ -3,6 +3,7 @@
 
 #include "AlbumCtrl.h"
 #include "ThreadRegistry.h"
+#include "ToolbarLibrary.h"
 
 #include <cstdio>
 #include <new>
@@ -42,6 +43,7 @@ void Attach(bool process) {
   if (process) {
     g_resourceModule = LoadResourceModule();
     g_albumStore = LoadAlbumStore();
+    LoadToolbarLibrary(GetResourceModule());
     // The album control classes, with the cell and list view classes.
     CAlbumCtrl::Register(GetResourceModule());
   }
@@ -68,6 +70,7 @@ void DetachProcess(bool processEnding) {
     UnregisterAlbumCtrlClasses(GetResourceModule());
     if (g_resourceModule && g_resourceModule != g_ownModule) FreeLibrary(g_resourceModule);
     if (g_albumStore) FreeLibrary(g_albumStore);
+    ReleaseToolbarLibrary();
   }
   g_resourceModule = nullptr;
   g_albumStore = nullptr;
