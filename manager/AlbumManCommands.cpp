@@ -422,7 +422,7 @@ int CAlbumMan::AddFiles(const char* list, QILOPENOPTIONS* options) {
   SetCursor(arrow);
   SetAbortFunc(previous);
   g_addAbort = 0;
-  if (!m_pFocused) SetStatusCount();
+  ShowItemInformation();
   return added;
 }
 
@@ -439,7 +439,7 @@ int CAlbumMan::OnDropFiles(HDROP drop) {
     }
   }
   DragFinish(drop);
-  if (!m_pFocused) SetStatusCount();
+  ShowItemInformation();
   if (failed) ShowResourceMessage(m_hWnd, IDS_SOME_DROPS_FAILED, IDS_CAPTION_PHOTO_ALBUM, MB_ICONEXCLAMATION);
   return 1;
 }
