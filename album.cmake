@@ -15,6 +15,8 @@ add_library(album SHARED
   manager/AlbumCtrl.cpp
   manager/AlbumMan.cpp
   manager/HostInterface.cpp
+  manager/AlbumDialogs.cpp
+  search/AlbumChooser.cpp
   platform/Text.cpp
   platform/Path.cpp
   views/DragWindow.cpp
