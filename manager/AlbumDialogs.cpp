@@ -29,7 +29,7 @@ bool IsBlank(const char* text) {
 }
 
 bool EndsWithAlbumExtension(const char* name, size_t length) {
-  return length > kAlbumExtensionLength && _stricmp(name + length - kAlbumExtensionLength, kAlbumExtension) == 0;
+  return length >= kAlbumExtensionLength && _stricmp(name + length - kAlbumExtensionLength, kAlbumExtension) == 0;
 }
 
 // Names the system takes for devices whatever folder or extension follows
