@@ -19,6 +19,8 @@ add_library(album SHARED
   manager/ManagerDialogs.cpp
   manager/HostInterface.cpp
   manager/ToolbarLibrary.cpp
+  manager/AlbumDialogs.cpp
+  search/AlbumChooser.cpp
   platform/Text.cpp
   platform/Path.cpp
   views/DragWindow.cpp
