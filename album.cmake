@@ -36,3 +36,6 @@ target_link_libraries(album PRIVATE comctl32)
 target_link_options(album PRIVATE -Wl,--add-stdcall-alias)
 # Printing: the printer dialogs.
 target_link_libraries(album PRIVATE comdlg32)
+# The toolbar library is loaded at run time by its plain export names, never
+# linked: it only has to be built beside album.dll.
+add_dependencies(album tevrin)
