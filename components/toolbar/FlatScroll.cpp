@@ -189,7 +189,6 @@ void Paint(HWND bar, const FlatScroll& state, HDC dc) {
   const Geometry g = Measure(bar);
   const bool enabled = IsWindowEnabled(bar) != FALSE;
   const COLORREF face = GetSysColor(COLOR_BTNFACE);
-  const COLORREF light = GetSysColor(COLOR_WINDOW);
   const COLORREF accent = GetSysColor(COLOR_HIGHLIGHT);
   const COLORREF shadow = GetSysColor(COLOR_BTNSHADOW);
   const COLORREF glyph = enabled ? GetSysColor(COLOR_BTNTEXT) : GetSysColor(COLOR_GRAYTEXT);
@@ -200,11 +199,13 @@ void Paint(HWND bar, const FlatScroll& state, HDC dc) {
     return rest;
   };
 
-  Fill(dc, PartRect(g, 0, g.length), Mix(face, light, 50));
+  // The arrows stand out a shade from the track, without edges.
+  const COLORREF arrowFace = Mix(face, shadow, 18);
+  Fill(dc, PartRect(g, 0, g.length), face);
   const RECT up = PartRect(g, 0, g.arrow);
   const RECT down = PartRect(g, g.trackEnd, g.length);
-  Fill(dc, up, partColour(kLineUp, face));
-  Fill(dc, down, partColour(kLineDown, face));
+  Fill(dc, up, partColour(kLineUp, arrowFace));
+  Fill(dc, down, partColour(kLineDown, arrowFace));
   if (state.pressed == kPageUp || state.pressed == kPageDown) {
     // The held page area darkens up to the thumb, as the classic bar does.
     const int thumbStart = g.hasThumb ? g.thumbStart : (g.trackStart + g.trackEnd) / 2;

@@ -266,10 +266,13 @@ TEVRIN_API int InitializeToolbar(HWND toolbar, HWND owner, int buttonCount, cons
   }
   // The buttons fill the control's height and share its width, with a
   // little air around each image; the manager's control is 20 or 26 high.
-  int buttonHeight = client.bottom > size + 2 ? client.bottom : size + 2;
+  const int buttonHeight = client.bottom > size + 2 ? client.bottom : size + 2;
   int buttonWidth = size + 10;
   if (client.right / buttonCount < buttonWidth) buttonWidth = client.right / buttonCount;
   if (buttonWidth < size + 4) buttonWidth = size + 4;
+  // The toolbar grows a button to its image plus the padding (7 by 6 by
+  // default), which would make the classic buttons 22 high in a 20-high bar.
+  SendMessageA(bar, TB_SETPADDING, 0, MAKELPARAM(buttonWidth - size, buttonHeight - size));
   SendMessageA(bar, TB_SETBUTTONSIZE, 0, MAKELPARAM(buttonWidth, buttonHeight));
 
   TBBUTTON buttons[kMaxButtons] = {};
