@@ -43,3 +43,6 @@ target_link_options(album PRIVATE -Wl,--add-stdcall-alias)
 target_link_libraries(album PRIVATE comdlg32)
 # Files dropped on the album manager.
 target_link_libraries(album PRIVATE shell32)
+# The toolbar library is loaded at run time by its plain export names, never
+# linked: it only has to be built beside album.dll.
+add_dependencies(album tevrin)
