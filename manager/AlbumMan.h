@@ -146,6 +146,9 @@ public:
 
 private:
   int m_bCopy = 0;                     // 1: a copy, which frees nothing it shares
+  // Above 0 while a question or the name dialog of a save, a switch or a
+  // close is showing: the album list losing the focus to it is no rename.
+  int m_nBusy = 0;
 
   // The current entry's text into buffer (MAX_PATH bytes); empty without one.
   void GetCurrentEntryText(char* buffer);

@@ -79,6 +79,17 @@ DWORD LaterFileTime(const char* path, bool* ok) {
   return static_cast<DWORD>(status.st_mtime > status.st_ctime ? status.st_mtime : status.st_ctime);
 }
 
+class BusyScope {
+public:
+  explicit BusyScope(int* counter) : counter_(counter) { ++*counter_; }
+  ~BusyScope() { --*counter_; }
+  BusyScope(const BusyScope&) = delete;
+  BusyScope& operator=(const BusyScope&) = delete;
+
+private:
+  int* counter_;
+};
+
 class ModalMark {
 public:
   ModalMark() {
@@ -145,6 +156,7 @@ int CAlbumMan::Save() { return SaveAlbum(true); }
 int CAlbumMan::SaveAlbum(bool proposeListText) {
   CAlbum* album = GetAlbum();
   if (!album || !m_bModified) return 0;
+  BusyScope busy(&m_nBusy);
   UpdateDescLine();
   CAlbumDoc2* document = album->GetDocument();
   int addedEntry = -1;
@@ -220,6 +232,7 @@ int CAlbumMan::AskSaveChanges(HWND owner, int* answer) {
 }
 
 int CAlbumMan::DoNeedSave() {
+  BusyScope busy(&m_nBusy);
   CAlbum* album = GetAlbum();
   if (!album || m_nCurrent < 0 || m_nAlbumCount == 0) return 1;
   const int items = album->GetThumbNailCount();
@@ -264,6 +277,7 @@ int CAlbumMan::DoNeedSave() {
 }
 
 int CAlbumMan::DoDeleteAlbum() {
+  BusyScope busy(&m_nBusy);
   CAlbum* album = GetAlbum();
   if (!album || m_nAlbumCount == 0 || m_nCurrent < 0) return 0;
   if (m_bUntitled && album->GetThumbNailCount() == 0) return 0;
@@ -534,6 +548,7 @@ int CAlbumMan::Print() {
 // Closing and renaming
 
 int CAlbumMan::QueryClose() {
+  BusyScope busy(&m_nBusy);
   CAlbum* album = GetAlbum();
   if (!album || m_nCurrent < 0 || m_nAlbumCount == 0 || !m_bModified) return 1;
   const int items = album->GetThumbNailCount();
@@ -557,7 +572,7 @@ int CAlbumMan::QueryClose() {
 
 void CAlbumMan::RenameFromList() {
   CAlbum* album = GetAlbum();
-  if (!album || m_nCurrent < 0 || !m_hAlbumList) return;
+  if (!album || m_nCurrent < 0 || !m_hAlbumList || m_nBusy) return;
   char typed[MAX_PATH] = "";
   GetWindowTextA(m_hAlbumList, typed, sizeof(typed));
   char current[MAX_PATH];

@@ -36,11 +36,6 @@ int InitCurUserPath(const char* folder) {
 // ---------------------------------------------------------------------------
 // Album managers
 
-// The album chooser comes from another part of the component; until it is
-// built in, a manager cannot be opened through it.
-__attribute__((weak)) int ChooseAlbum(HWND owner, const char* folder, char* result, int allowNew, const char* title,
-                                      int mode);
-
 namespace {
 
 HostOptions g_options;
@@ -68,7 +63,7 @@ HWND OpenAlbumManagerEx(HWND host, const char* folder, int width, int height, in
     LoadStringA(GetResourceModule(), IDS_TITLE_OPEN_ALBUM, title, sizeof(title));
     CThreadRegistry* registry = GetThreadRegistry();
     const int mode = registry && registry->GetActiveManager(GetCurrentThreadId()) ? 3 : 1;
-    if (!ChooseAlbum || !ChooseAlbum(host, folder, name, 1, title, mode)) return nullptr;
+    if (!ChooseAlbum(host, folder, name, 1, title, mode)) return nullptr;
   }
   CAlbumMan* manager = CAlbumMan::CreateAlbumMan(width, height);
   if (!manager) return nullptr;

@@ -37,6 +37,7 @@ std::deque<int> g_answers;          // button for each box in turn; IDCANCEL whe
 std::vector<ShownBox> g_shown;      // every box and dialog that opened
 std::set<HWND> g_answered;
 HHOOK g_cbt = nullptr;
+std::string g_typedName;            // typed into the new-album dialog before it is answered
 
 LRESULT CALLBACK AnswerBoxes(int code, WPARAM wParam, LPARAM lParam) {
   if (code == HCBT_ACTIVATE) {
@@ -44,16 +45,21 @@ LRESULT CALLBACK AnswerBoxes(int code, WPARAM wParam, LPARAM lParam) {
     char name[32] = "";
     GetClassNameA(box, name, sizeof(name));
     // Modal boxes and dialogs only: a manager dialog holds the album control.
-    if (strcmp(name, "#32770") == 0 && !GetDlgItem(box, IDC_MAN_ALBUM_CTRL) && !g_answered.count(box)) {
-      g_answered.insert(box);
-      ShownBox shown;
+    // A dialog is answered again each time it comes back to the front, as
+    // after a message box of its own.
+    if (strcmp(name, "#32770") == 0 && !GetDlgItem(box, IDC_MAN_ALBUM_CTRL)) {
       char text[512] = "";
       GetWindowTextA(box, text, sizeof(text));
+      ShownBox shown;
       shown.title = text;
       text[0] = '\0';
       GetDlgItemTextA(box, 0xFFFF, text, sizeof(text));
       shown.text = text;
-      g_shown.push_back(shown);
+      if (!g_answered.count(box)) g_shown.push_back(shown);
+      g_answered.insert(box);
+      if (!g_typedName.empty() && GetDlgItem(box, IDC_NEW_ALBUM_NAME)) {
+        SetDlgItemTextA(box, IDC_NEW_ALBUM_NAME, g_typedName.c_str());
+      }
       int answer = IDCANCEL;
       if (!g_answers.empty()) {
         answer = g_answers.front();
@@ -638,6 +644,104 @@ TEST_F(AlbumManagerTest, DockFrameCloseQueryReportsTheRefusalOnce) {
   EXPECT_FALSE(IsWindow(dialog)) << "No let the frame close it";
   EXPECT_EQ(g_released, 1) << "the frame is released";
   DestroyWindow(g_frame);
+}
+
+// ---------------------------------------------------------------------------
+// Naming and renaming
+
+TEST_F(AlbumManagerTest, NewAlbumSavedUnderTheNameTypedIntoTheList) {
+  WriteAlbum("zebra", 1);
+  HWND dialog = Open();
+  ASSERT_NE(dialog, nullptr);
+  Choose(dialog, Resource(IDS_UNTITLED_ALBUM));
+  HTOVIMEM picture = MakeSolidDib(30, 20, 128);
+  ASSERT_EQ(Manager(dialog)->InsertFromDib(picture, "grey", "C:\\pictures\\grey.bmp", nullptr), 1);
+  ToviMemFree(picture);
+  SetWindowTextA(List(dialog), "holiday");
+  Command(dialog, IDM_TB_SAVE);
+  EXPECT_TRUE(Exists(AlbumFile("holiday"))) << "saved under the typed name without asking";
+  std::vector<std::string> expected{Resource(IDS_UNTITLED_ALBUM), "holiday", "zebra"};
+  EXPECT_EQ(Entries(dialog), expected) << "the untitled entry stays for the next new album";
+  EXPECT_EQ(CurrentEntry(dialog), "holiday");
+  EXPECT_EQ(Manager(dialog)->m_bUntitled, 0);
+  EXPECT_EQ(Manager(dialog)->m_bModified, 0);
+  EXPECT_EQ(Manager(dialog)->m_nAlbumCount, 3);
+}
+
+TEST_F(AlbumManagerTest, NamesThatCannotBeUsedAreRefusedWithTheirMessage) {
+  WriteAlbum("trip", 1);
+  HWND dialog = Open();
+  ASSERT_NE(dialog, nullptr);
+  Choose(dialog, Resource(IDS_UNTITLED_ALBUM));
+  HTOVIMEM picture = MakeSolidDib(30, 20, 128);
+  ASSERT_EQ(Manager(dialog)->InsertFromDib(picture, "", "C:\\pictures\\grey.bmp", nullptr), 1);
+  ToviMemFree(picture);
+  std::string untitled = Resource(IDS_UNTITLED_ALBUM);
+  for (char& c : untitled) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+  const std::pair<std::string, UINT> refusals[] = {
+      {"trip", IDS_ALBUM_NAME_EXISTS}, {untitled, IDS_ALBUM_NAME_RESERVED}, {"   ", IDS_INVALID_ALBUM_NAME}};
+  for (const auto& refusal : refusals) {
+    g_shown.clear();
+    g_answered.clear();
+    // OK in the name dialog, OK on the refusal, then Cancel.
+    g_answers = {IDOK, IDOK, IDCANCEL};
+    g_typedName = refusal.first;
+    Command(dialog, IDM_TB_SAVE);
+    g_typedName.clear();
+    ASSERT_EQ(g_shown.size(), 2u) << "'" << refusal.first << "'";
+    EXPECT_EQ(g_shown[1].text, Resource(refusal.second)) << "'" << refusal.first << "'";
+    EXPECT_EQ(Manager(dialog)->m_bUntitled, 1) << "still the new album";
+    EXPECT_EQ(Manager(dialog)->m_bModified, 1);
+  }
+  EXPECT_EQ(Entries(dialog), (std::vector<std::string>{Resource(IDS_UNTITLED_ALBUM), "trip"}));
+}
+
+TEST_F(AlbumManagerTest, RenamingATitledAlbumMovesItsFile) {
+  WriteAlbum("before", 2);
+  WriteAlbum("zzz", 1);
+  WritePrivateProfileStringA("Context", "LastOpen", "before", folder_.File("album.ini").c_str());
+  HWND dialog = Open();
+  ASSERT_NE(dialog, nullptr);
+  auto rename = [&](const char* text) {
+    SetWindowTextA(List(dialog), text);
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_MAN_ALBUM_LIST, CBN_KILLFOCUS),
+                 reinterpret_cast<LPARAM>(List(dialog)));
+  };
+  rename("after");
+  EXPECT_FALSE(Exists(AlbumFile("before")));
+  EXPECT_TRUE(Exists(AlbumFile("after")));
+  EXPECT_EQ(CurrentEntry(dialog), "after");
+  EXPECT_EQ(lstrcmpiA(Album(dialog)->GetDocument()->GetPath(), AlbumFile("after").c_str()), 0);
+
+  rename("zzz");
+  EXPECT_EQ(Text(List(dialog)), "after") << "an existing name is refused";
+  EXPECT_EQ(CurrentEntry(dialog), "after");
+
+  // A file that cannot be moved keeps list and disk in agreement.
+  HANDLE held = CreateFileA(AlbumFile("after").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  rename("moved");
+  CloseHandle(held);
+  EXPECT_EQ(Text(List(dialog)), "after");
+  EXPECT_EQ(CurrentEntry(dialog), "after");
+  EXPECT_TRUE(Exists(AlbumFile("after")));
+  EXPECT_FALSE(Exists(AlbumFile("moved")));
+}
+
+TEST_F(AlbumManagerTest, SortAndDeleteAskFirst) {
+  WriteAlbum("pair", 2);
+  HWND dialog = Open();
+  ASSERT_NE(dialog, nullptr);
+  g_answers = {IDCANCEL};
+  Command(dialog, IDM_TB_SORT);
+  ASSERT_EQ(g_shown.size(), 1u) << "two items: the sort dialog";
+  EXPECT_EQ(Manager(dialog)->m_bModified, 0) << "cancelled";
+  Click(dialog, 2);
+  g_answers = {IDOK};
+  Command(dialog, IDM_TB_DELETE);
+  EXPECT_EQ(g_shown.size(), 2u) << "the remove choice";
+  EXPECT_EQ(Album(dialog)->GetThumbNailCount(), 1);
+  EXPECT_EQ(Manager(dialog)->m_bModified, 1);
 }
 
 // ---------------------------------------------------------------------------
