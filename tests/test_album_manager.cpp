@@ -411,6 +411,78 @@ TEST_F(AlbumManagerTest, OnlyTwoManagersWhenTheLimitIsTwo) {
 // ---------------------------------------------------------------------------
 // Lines and layout
 
+// The window as it is on the screen, saved as a 24-bit BMP file; the pixels
+// are kept in rows of width * 3 bytes, top-down.
+std::vector<uint8_t> ScreenShot(HWND window, const std::string& path, int* width, int* height) {
+  RECT rect{};
+  GetWindowRect(window, &rect);
+  *width = rect.right - rect.left;
+  *height = rect.bottom - rect.top;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = *width;
+  info.bmiHeader.biHeight = -*height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 24;
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, *width, *height, screen, rect.left, rect.top, SRCCOPY);
+  GdiFlush();
+  const int stride = (*width * 3 + 3) & ~3;
+  const size_t headers = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
+  const size_t imageSize = static_cast<size_t>(stride) * *height;
+  std::vector<uint8_t> file(headers + imageSize);
+  BITMAPFILEHEADER header = {};
+  header.bfType = 0x4D42;
+  header.bfOffBits = static_cast<DWORD>(headers);
+  header.bfSize = static_cast<DWORD>(file.size());
+  memcpy(&file[0], &header, sizeof(header));
+  memcpy(&file[sizeof(header)], &info.bmiHeader, sizeof(info.bmiHeader));
+  const auto* bytes = static_cast<const uint8_t*>(bits);
+  memcpy(&file[headers], bytes, imageSize);
+  testpics::WriteFileBytes(path, file);
+  std::vector<uint8_t> pixels;
+  for (int y = 0; y < *height; ++y) pixels.insert(pixels.end(), bytes + y * stride, bytes + y * stride + *width * 3);
+  SelectObject(memory, old);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return pixels;
+}
+
+TEST_F(AlbumManagerTest, UndockedManagerShowsItsToolbarAlbumAndLines) {
+  WriteAlbum("shown", 8);
+  HWND dialog = Open();
+  ASSERT_NE(dialog, nullptr);
+  SetWindowPos(dialog, HWND_TOPMOST, 20, 20, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
+  Click(dialog, 2);
+  RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  int width = 0, height = 0;
+  // Kept beside the test program for a person to look at.
+  std::vector<uint8_t> pixels = ScreenShot(dialog, "album_manager_undocked.bmp", &width, &height);
+  ASSERT_GT(width, 400);
+  RECT control{};
+  GetWindowRect(GetDlgItem(dialog, IDC_MAN_ALBUM_CTRL), &control);
+  RECT window{};
+  GetWindowRect(dialog, &window);
+  EXPECT_GE(control.right - control.left, 5 * 88) << "at least five columns of cells";
+  EXPECT_GE(control.bottom - control.top, 2 * 107) << "two rows";
+  // The album control's area is not a plain face: the cells are drawn.
+  std::set<uint32_t> colours;
+  for (int y = control.top - window.top; y < control.bottom - window.top; y += 3) {
+    for (int x = control.left - window.left; x < control.right - window.left; x += 3) {
+      const uint8_t* p = &pixels[(static_cast<size_t>(y) * width + x) * 3];
+      colours.insert(p[0] | (p[1] << 8) | (p[2] << 16));
+    }
+  }
+  EXPECT_GT(colours.size(), 3u) << "thumbnails, frames and captions";
+  EXPECT_TRUE(IsWindowVisible(GetDlgItem(dialog, IDC_MAN_TOOLBAR)));
+  EXPECT_FALSE(Text(GetDlgItem(dialog, IDC_MAN_STATUS)).empty());
+}
+
 TEST_F(AlbumManagerTest, DescriptionOf128CharactersIsNotStored) {
   WriteAlbum("notes", 1);
   HWND dialog = Open();
@@ -863,16 +935,23 @@ TEST_F(AlbumManagerTest, DroppedFilesAreAddedAndFailuresReportedOnce) {
   ASSERT_NE(dialog, nullptr);
   std::string good = folder_.File("dropped.png");
   ASSERT_TRUE(testpics::WritePicture(good, testpics::FileFormat::Png, testpics::MakePhotoPixels(50, 40, false)));
-  std::string missing = folder_.File("missing.png");
-  std::string files = good + '\0' + missing + '\0' + '\0';
-  HGLOBAL drop = GlobalAlloc(GHND, sizeof(DROPFILES) + files.size());
-  auto* header = static_cast<DROPFILES*>(GlobalLock(drop));
-  header->pFiles = sizeof(DROPFILES);
-  memcpy(reinterpret_cast<char*>(header) + sizeof(DROPFILES), files.data(), files.size());
-  GlobalUnlock(drop);
-  g_answers = {IDOK};
-  SendMessageA(dialog, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
+  std::string second = folder_.File("second.png");
+  ASSERT_TRUE(testpics::WritePicture(second, testpics::FileFormat::Png, testpics::MakePhotoPixels(30, 40, false)));
+  auto dropFiles = [&](const std::string& files) {
+    HGLOBAL drop = GlobalAlloc(GHND, sizeof(DROPFILES) + files.size());
+    auto* header = static_cast<DROPFILES*>(GlobalLock(drop));
+    header->pFiles = sizeof(DROPFILES);
+    memcpy(reinterpret_cast<char*>(header) + sizeof(DROPFILES), files.data(), files.size());
+    GlobalUnlock(drop);
+    SendMessageA(dialog, WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
+  };
+  dropFiles(good + '\0' + '\0');
   EXPECT_EQ(Album(dialog)->GetThumbNailCount(), 1);
+  EXPECT_TRUE(g_shown.empty()) << "a file that was added is no failure";
+  std::string missing = folder_.File("missing.png");
+  g_answers = {IDOK};
+  dropFiles(second + '\0' + missing + '\0' + '\0');
+  EXPECT_EQ(Album(dialog)->GetThumbNailCount(), 2);
   ASSERT_EQ(g_shown.size(), 1u);
   EXPECT_EQ(g_shown[0].text, Resource(IDS_SOME_DROPS_FAILED));
 }
