@@ -18,6 +18,7 @@
 #include "../manager/AlbumMan.h"
 #include "../manager/Module.h"
 #include "../manager/ThreadRegistry.h"
+#include "../platform/pixamo.h"
 #include "../search/AlbumChooser.h"
 #include "../views/Album.h"
 #include "ItemFactory.h"
@@ -346,7 +347,9 @@ TEST_F(AlbumDialogsTest, SortDialogShowsAndKeepsTheLastChoice) {
   EXPECT_EQ(GetSortDescending(), 1);
 
   std::vector<int> checked;
+  int modalDepth = -1;
   script.onOpen = [&](HWND dialog) {
+    modalDepth = IsLockedForModal();
     for (int id = IDC_SORT_DESCENDING; id <= IDC_SORT_BY_DESCRIPTION; ++id) {
       if (IsDlgButtonChecked(dialog, id) == BST_CHECKED) checked.push_back(id);
     }
@@ -355,6 +358,7 @@ TEST_F(AlbumDialogsTest, SortDialogShowsAndKeepsTheLastChoice) {
     DialogScript::Click(dialog, IDCANCEL);
   };
   EXPECT_EQ(RunSortDialog(nullptr), 0);
+  EXPECT_GE(modalDepth, 1) << "the dialog runs inside the modal bracket";
   EXPECT_EQ(checked, (std::vector<int>{IDC_SORT_DESCENDING, IDC_SORT_BY_DATE}));
   EXPECT_EQ(GetSortKey(), 3) << "Cancel keeps the choice";
   EXPECT_EQ(GetSortDescending(), 1);
@@ -412,6 +416,7 @@ class AlbumChooserTest : public AlbumDialogsTest {
       char text[MAX_PATH] = "";
       GetWindowTextA(dialog, text, sizeof(text));
       caption = text;
+      modalDepth = IsLockedForModal();
       DialogScript::Click(dialog, button);
     };
     return ChooseAlbum(nullptr, folder_.path().c_str(), result, allowNew, title, mode);
@@ -424,6 +429,7 @@ class AlbumChooserTest : public AlbumDialogsTest {
   std::vector<std::string> entries;
   std::string selection;
   std::string caption;
+  int modalDepth = -1;
 };
 
 TEST_F(AlbumChooserTest, ListsAlbumsInNameOrder) {
@@ -431,6 +437,7 @@ TEST_F(AlbumChooserTest, ListsAlbumsInNameOrder) {
   EXPECT_EQ(Choose(result, 0, nullptr, 0, IDCANCEL), 0);
   EXPECT_EQ(entries, (std::vector<std::string>{"A", "b", "c", "my.trip"}));
   EXPECT_STREQ(result, "untouched") << "Cancel returns nothing";
+  EXPECT_GE(modalDepth, 1) << "the chooser runs inside the modal bracket";
 
   EXPECT_EQ(Choose(result, 1, nullptr, 0), 1);
   EXPECT_EQ(entries, (std::vector<std::string>{untitled_, "A", "b", "c", "my.trip"}));
