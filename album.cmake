@@ -16,6 +16,8 @@ add_library(album SHARED
   manager/AlbumMan.cpp
   manager/HostInterface.cpp
   manager/ToolbarLibrary.cpp
+  manager/AlbumDialogs.cpp
+  search/AlbumChooser.cpp
   platform/Text.cpp
   platform/Path.cpp
   views/DragWindow.cpp

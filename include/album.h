@@ -405,3 +405,25 @@ ALBUM_FUNC int GetAcitveAlbumSelectedThumbnialList(int& count, char (*&list)[260
 // including its terminating zero; 0 (folder unchanged) for a null text or
 // one that does not fit a 260-byte path.
 ALBUM_API int InitCurUserPath(const char* folder);
+
+// Shared dialogs.
+
+// 1 when a new album file of the given name can be created in the folder.
+// name is a MAX_PATH buffer holding the album's name, with or without
+// ".abm"; on success it holds the file name, ".abm" included, and so does
+// the module's new-album-name buffer. A blank name, the untitled album's
+// name, a name with characters a file name cannot hold (\ / : * ? " < > |),
+// a name that is too long, an existing file and a folder that cannot be
+// written to are refused; with withMessages the refusal is shown to owner.
+// The check leaves nothing on disk and never touches an existing file.
+ALBUM_FUNC int ValidateAlbumName(HWND owner, const char* folder, char* name, int withMessages);
+
+// Lets the user pick an album of folder. On acceptance (1) result, a MAX_PATH
+// buffer or null, receives the album's name without ".abm" (the untitled
+// album's name stands for a new album); 0 when cancelled or when the dialog
+// cannot run. allowNew offers the untitled album at the top of the list. A
+// non-empty title becomes the dialog's title, also for later calls that pass
+// none. mode chooses the entry selected at first: 1 the album opened last
+// ("LastOpen" in album.ini), 2 the active album, 3 the untitled album, any
+// other value the first entry.
+ALBUM_FUNC int ChooseAlbum(HWND owner, const char* folder, char* result, int allowNew, const char* title, int mode);
