@@ -226,6 +226,12 @@ TEST_F(ToolbarTest, EveryButtonClickedSendsItsCommandToTheOwner) {
     EXPECT_EQ(g_commandSenders[i], toolbar) << "the command comes from the toolbar control";
   }
   SaveShot(dialog, "toolbar-classic");
+  msgseq::MoveCursor(toolbar, ButtonCentre(2));
+  msgseq::LeftDown();
+  msgseq::PumpUntilIdle();
+  SaveShot(dialog, "toolbar-pressed");
+  msgseq::LeftUp();
+  msgseq::PumpUntilIdle();
 }
 
 TEST_F(ToolbarTest, AGreyedButtonSendsNothingUntilEnabledAgain) {
