@@ -226,6 +226,12 @@ TEST_F(ToolbarTest, EveryButtonClickedSendsItsCommandToTheOwner) {
     EXPECT_EQ(g_commandSenders[i], toolbar) << "the command comes from the toolbar control";
   }
   SaveShot(dialog, "toolbar-classic");
+  msgseq::MoveCursor(toolbar, ButtonCentre(2));
+  msgseq::LeftDown();
+  msgseq::PumpUntilIdle();
+  SaveShot(dialog, "toolbar-pressed");
+  msgseq::LeftUp();
+  msgseq::PumpUntilIdle();
 }
 
 TEST_F(ToolbarTest, AGreyedButtonSendsNothingUntilEnabledAgain) {
@@ -435,6 +441,35 @@ TEST_F(FlatScrollTest, LooksFlatAndDeSubclassBringsTheStandardBarBack) {
   ASSERT_EQ(SubclassScroll(scroll, 1, 1), 1);
   DestroyWindow(scroll);
   EXPECT_EQ(DeSubclassScroll(scroll), 0);
+}
+
+// A docked album control lays its bar under the whole control and its view
+// over the middle of it: the bar must never paint over the view.
+TEST_F(FlatScrollTest, ABarUnderASiblingLeavesTheSiblingAlone) {
+  SetWindowLongA(scroll, GWL_STYLE, GetWindowLongA(scroll, GWL_STYLE) | WS_CLIPSIBLINGS);
+  HWND cover = recorder.CreateChildWindow(1, parent, RECT{10, 42, 60, 214}, [](HWND window, UINT msg, WPARAM,
+                                                                             LPARAM, LRESULT* result) {
+    if (msg != WM_PAINT) return false;
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    HBRUSH green = CreateSolidBrush(RGB(0, 200, 0));
+    FillRect(dc, &paint.rcPaint, green);
+    DeleteObject(green);
+    EndPaint(window, &paint);
+    *result = 0;
+    return true;
+  });
+  ASSERT_NE(cover, nullptr);
+  SetWindowPos(scroll, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  ASSERT_EQ(SubclassScroll(scroll, 1, 1), 1);
+  RedrawWindow(parent, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  const Pixels before = Capture(cover);
+  for (int pos : {20, 60, 90}) {
+    SetScrollPos(scroll, SB_CTL, pos, TRUE);
+    UpdateWindow(scroll);
+  }
+  EXPECT_EQ(CountDifferences(before, Capture(cover)), 0) << "Expected the covering window untouched";
+  EXPECT_EQ(before[before.size() / 2], RGB(0, 200, 0) & 0xFFFFFF) << "Expected the covering window's own green";
 }
 
 // ---------------------------------------------------------------------------

@@ -161,7 +161,7 @@ RECT PartRect(const Geometry& g, int start, int end, int inset = 0) {
 void DrawArrow(HDC dc, const Geometry& g, const RECT& cell, bool towardStart, COLORREF colour) {
   const int width = cell.right - cell.left;
   const int height = cell.bottom - cell.top;
-  int half = (width < height ? width : height) / 4;
+  int half = (width < height ? width : height) / 3;
   if (half < 2) half = 2;
   const int cx = cell.left + width / 2;
   const int cy = cell.top + height / 2;

@@ -154,15 +154,6 @@ LRESULT CALLBACK TriggerProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam
     case WM_CANCELMODE:
       EndDrag(window, *state);
       return 0;
-    case WM_KEYDOWN:
-      // Escape puts the frame back where the drag began.
-      if (wParam == VK_ESCAPE && state->dragging && IsWindow(state->frame)) {
-        SetWindowPos(state->frame, nullptr, state->frameStart.left, state->frameStart.top, 0, 0,
-                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-        EndDrag(window, *state);
-        return 0;
-      }
-      break;
     case WM_LBUTTONDBLCLK: {
       EndDrag(window, *state);
       HWND frame = FrameOf(state->owner);
