@@ -514,10 +514,12 @@ TEST_F(AlbumManagerTest, DockLayoutSizes) {
   EXPECT_EQ(layout(1, 300, 400), std::make_pair(92, 299)) << "two rows";
   EXPECT_EQ(layout(1, 300, 406), std::make_pair(92, 406)) << "three rows";
   EXPECT_FALSE(IsWindowVisible(List(dialog))) << "docked: no album list";
+  EXPECT_FALSE(IsWindowVisible(GetDlgItem(dialog, IDC_MAN_ALBUM_LABEL))) << "docked: no label of the list";
   EXPECT_TRUE(IsWindowVisible(GetDlgItem(dialog, IDC_MAN_CLOSE)));
   EXPECT_EQ(layout(2, 400, 50), std::make_pair(3 * 88 + 86, 115));
   EXPECT_EQ(layout(0, 10, 10), std::make_pair(552, 304));
   EXPECT_TRUE(IsWindowVisible(List(dialog)));
+  EXPECT_TRUE(IsWindowVisible(GetDlgItem(dialog, IDC_MAN_ALBUM_LABEL)));
   EXPECT_FALSE(IsWindowVisible(GetDlgItem(dialog, IDC_MAN_CLOSE)));
   DWORD minimum = 0;
   SendMessageA(dialog, 0x1105, 2, reinterpret_cast<LPARAM>(&minimum));
