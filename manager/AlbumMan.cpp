@@ -516,6 +516,10 @@ DWORD CAlbumMan::MoveSize(int dockType, DWORD proposed, HWND dialog) {
   } else if (!m_hMoveTrigger && toolbar.CreateTransplantationTrigger) {
     HWND beside[3] = {GetDlgItem(dialog, IDC_MAN_TOOLBAR_LABEL), m_hAlbumList, GetDlgItem(dialog, IDC_MAN_TOOLBAR)};
     m_hMoveTrigger = toolbar.CreateTransplantationTrigger(triggerAt.x, triggerAt.y, 30, 25, dialog, 3, beside);
+  } else if (m_hMoveTrigger) {
+    // Docked on another side: the trigger's old place may lie under the
+    // close button or the album control of the new layout.
+    SetWindowPos(m_hMoveTrigger, nullptr, triggerAt.x, triggerAt.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
   SetWindowPos(closeButton, nullptr, closeAt.x, closeAt.y, 0, 0,
                SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | (undocked ? SWP_HIDEWINDOW : SWP_SHOWWINDOW));

@@ -516,7 +516,16 @@ TEST_F(AlbumManagerTest, DockLayoutSizes) {
   EXPECT_FALSE(IsWindowVisible(List(dialog))) << "docked: no album list";
   EXPECT_FALSE(IsWindowVisible(GetDlgItem(dialog, IDC_MAN_ALBUM_LABEL))) << "docked: no label of the list";
   EXPECT_TRUE(IsWindowVisible(GetDlgItem(dialog, IDC_MAN_CLOSE)));
+  auto triggerAt = [&]() {
+    HWND trigger = FindWindowExA(dialog, nullptr, "TevrinTransplantationTrigger", nullptr);
+    RECT r{};
+    if (trigger) GetWindowRect(trigger, &r);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+    return std::make_pair(static_cast<int>(r.left), static_cast<int>(r.top));
+  };
+  EXPECT_EQ(triggerAt(), std::make_pair(60, 6));
   EXPECT_EQ(layout(2, 400, 50), std::make_pair(3 * 88 + 86, 115));
+  EXPECT_EQ(triggerAt(), std::make_pair(4, 86)) << "the move trigger follows the side it is docked on";
   EXPECT_EQ(layout(0, 10, 10), std::make_pair(552, 304));
   EXPECT_TRUE(IsWindowVisible(List(dialog)));
   EXPECT_TRUE(IsWindowVisible(GetDlgItem(dialog, IDC_MAN_ALBUM_LABEL)));
