@@ -517,15 +517,57 @@ bool RunTour(ManagerHost& host, const ManagerHostPaths& paths) {
          saved ? "screenshot saved as" : "could not save", shot.c_str());
   ok = ok && saved && docked;
 
+  // The other sides: each docked frame lies along its edge of the client area.
+  RECT client{};
+  GetClientRect(host.window(), &client);
+  const struct {
+    UINT command;
+    const char* name;
+  } sides[] = {{IDM_HOST_DOCK_RIGHT, "right"}, {IDM_HOST_DOCK_TOP, "top"}, {IDM_HOST_DOCK_BOTTOM, "bottom"}};
+  std::string placed;
+  bool alongEdges = true;
+  for (const auto& side : sides) {
+    SendMessageA(host.window(), WM_COMMAND, side.command, 0);
+    Settle(host.window());
+    GetWindowRect(frame->window(), &r);
+    MapWindowPoints(nullptr, host.window(), reinterpret_cast<POINT*>(&r), 2);
+    const bool along = side.command == IDM_HOST_DOCK_RIGHT    ? r.right == client.right && r.top == 0
+                       : side.command == IDM_HOST_DOCK_TOP    ? r.top == 0 && r.left == 0
+                                                              : r.bottom == client.bottom && r.left == 0;
+    alongEdges = alongEdges && along;
+    char line[96];
+    snprintf(line, sizeof(line), "%s%s %ldx%ld at (%ld, %ld)", placed.empty() ? "" : "; ", side.name,
+             r.right - r.left, r.bottom - r.top, r.left, r.top);
+    placed += line;
+  }
+  printf("  docked %s: %s\n", placed.c_str(), alongEdges ? "ok" : "failed");
+  ok = ok && alongEdges;
+
+  // The move trigger's double click lets the manager float; a double click
+  // on the floating caption docks it where it was.
+  HWND trigger = FindWindowExA(dialog, nullptr, "TevrinTransplantationTrigger", nullptr);
+  if (trigger) SendMessageA(trigger, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(5, 5));
+  Settle(frame->window());
+  const bool floated = frame->side() == DOCK_FLOAT && (GetWindowLongA(frame->window(), GWL_STYLE) & WS_POPUP);
+  GetWindowRect(frame->window(), &r);
+  SendMessageA(frame->window(), WM_NCLBUTTONDBLCLK, HTCAPTION, 0);
+  Settle(host.window());
+  const bool back = frame->side() == DOCK_BOTTOM;
+  printf("  the move trigger's double click floated it (%ldx%ld): %s; a double click on its caption docked it at the bottom again: %s\n",
+         r.right - r.left, r.bottom - r.top, trigger && floated ? "ok" : "failed", back ? "ok" : "failed");
+  ok = ok && trigger && floated && back;
+
   const int before = ActiveItemCount();
   SendMessageA(host.window(), WM_COMMAND, IDM_HOST_ACQUIRE, 0);
   const int after = ActiveItemCount();
   printf("  acquired a picture through the manager's acquire button: %d items, then %d\n", before, after);
   ok = ok && after == before + 1;
 
+  // Closed by the docked manager's own close button, which asks the frame.
   HWND frameWindow = frame->window();
-  const LRESULT refused = SendMessageA(frameWindow, WM_CLOSE, 0, 0);
+  SendDlgItemMessageA(dialog, 4203, BM_CLICK, 0, 0);
   PumpPendingMessages();
+  const bool refused = IsWindow(dialog);
   const std::string albumPath = paths.albums + "\\" + album + ".abm";
   const int stored = AlbumFileCount(albumPath);
   const bool closed = !refused && !IsWindow(dialog) && !IsWindow(frameWindow);
