@@ -32,7 +32,7 @@ RECT Insets(HWND frame) {
 
 }  // namespace
 
-HWND DockFrame::Create(HWND mainWindow, HWND dialog) {
+HWND DockFrame::Create(HWND mainWindow, HWND dialog, int stagger) {
   static const bool registered = RegisterDemoWindowClass(kFrameClass, &DockFrame::Procedure);
   if (!registered || !IsWindow(mainWindow) || !IsWindow(dialog)) return nullptr;
 
@@ -42,7 +42,7 @@ HWND DockFrame::Create(HWND mainWindow, HWND dialog) {
   GetClientRect(dialog, &client);
   RECT outer = client;
   AdjustWindowRectEx(&outer, kFloatStyle, FALSE, kExStyle);
-  POINT at{40, 40};
+  POINT at{40 + 24 * (stagger % 8), 40 + 24 * (stagger % 8)};
   ClientToScreen(mainWindow, &at);
   char title[128] = "";
   GetWindowTextA(dialog, title, sizeof(title));

@@ -36,7 +36,8 @@ class DockFrame {
   // Makes a floating frame owned by mainWindow, takes the manager dialog in
   // as its child at the dialog's present client size, and returns the
   // frame window (hidden until the dialog says it is shown), or null.
-  static HWND Create(HWND mainWindow, HWND dialog);
+  // Frames are staggered by their number so that none hides another.
+  static HWND Create(HWND mainWindow, HWND dialog, int stagger);
   // The frame object of a frame window, or null.
   static DockFrame* FromWindow(HWND frame);
 

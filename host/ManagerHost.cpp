@@ -7,6 +7,7 @@
 #include <string.h>
 
 #include <algorithm>
+#include <deque>
 #include <vector>
 
 #include "DockFrame.h"
@@ -98,7 +99,9 @@ int DockRelease(HWND, HWND frame) {
 int AcquirePicture(HWND dialog) { return g_host ? g_host->Acquire(dialog) : 0; }
 
 int ShowHelp(HWND dialog, int) {
-  MessageBoxA(dialog,
+  // Docked or floating, the dialog is a child of its frame: the box
+  // belongs to the top-level window around it.
+  MessageBoxA(GetAncestor(dialog, GA_ROOT),
               "Pick an album in the list at the top, or type a new name over it.\n"
               "Add pictures with the first toolbar button, or drop files on the manager.\n"
               "Double-click a picture to open it; drag pictures between albums (Ctrl copies).\n"
@@ -141,7 +144,12 @@ HWND ManagerHost::Create() {
 }
 
 HWND ManagerHost::OpenManager() {
-  return OpenAlbumManagerEx(window_, paths_.albums.c_str(), 80, 60, 1);
+  HWND dialog = OpenAlbumManagerEx(window_, paths_.albums.c_str(), 80, 60, 1);
+  // The frame was activated as it appeared, before the manager was entered
+  // among the thread's managers: the new manager hears it once more, so
+  // that it is the active one the menus act on.
+  if (dialog) SendMessageA(dialog, DFM_ACTIVATE, WA_ACTIVE, 0);
+  return dialog;
 }
 
 // The manager dialog is the frame's child.
@@ -152,7 +160,7 @@ DockFrame* ManagerHost::FrameOfManager(HWND dialog) {
 DockFrame* ManagerHost::ActiveFrame() const { return FrameOfManager(GetActiveAlbum(nullptr, 0)); }
 
 HWND ManagerHost::MakeFrame(HWND dialog) {
-  HWND frame = DockFrame::Create(window_, dialog);
+  HWND frame = DockFrame::Create(window_, dialog, static_cast<int>(frames_.size()));
   if (frame) frames_.push_back(frame);
   return frame;
 }
@@ -337,7 +345,10 @@ LRESULT ManagerHost::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       if (picture) {
         lastPicture_ = picture;
       } else {
-        MessageBeep(0);
+        const int error = QilGetLastError();
+        std::string text = std::string("The picture could not be opened:\n") + (path ? path : "") +
+                           "\n\nImage services error " + std::to_string(error) + ".";
+        MessageBoxA(window_, text.c_str(), "AlbumKit host", MB_OK | MB_ICONEXCLAMATION);
       }
       return 0;
     }
@@ -361,11 +372,11 @@ LRESULT ManagerHost::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 // takes the album named here and OK, the save question Yes.
 struct Answers {
   HHOOK hook = nullptr;
-  std::string album;         // the album to pick in the chooser
+  std::deque<std::string> albums;  // the album to pick in each chooser, in turn
   std::string chooserTitle;  // what the chooser and the question said
   std::string question;
-  bool chose = false;
   bool answeredQuestion = false;
+  std::vector<std::string> unexpected;  // any other box, answered with Cancel
 };
 Answers g_answers;
 
@@ -379,19 +390,28 @@ LRESULT CALLBACK AnswerModal(int code, WPARAM wParam, LPARAM lParam) {
       HWND list = GetDlgItem(box, 101);
       char listClass[32] = "";
       if (list) GetClassNameA(list, listClass, sizeof(listClass));
-      if (lstrcmpiA(listClass, "ComboBox") == 0 && GetDlgItem(box, IDOK) && !g_answers.chose) {
+      if (lstrcmpiA(listClass, "ComboBox") == 0 && GetDlgItem(box, IDOK) &&
+          !g_answers.albums.empty()) {
         GetWindowTextA(box, text, sizeof(text));
         g_answers.chooserTitle = text;
         LRESULT found = SendMessageA(list, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
-                                     reinterpret_cast<LPARAM>(g_answers.album.c_str()));
+                                     reinterpret_cast<LPARAM>(g_answers.albums.front().c_str()));
         if (found != CB_ERR) SendMessageA(list, CB_SETCURSEL, static_cast<WPARAM>(found), 0);
-        g_answers.chose = true;
+        g_answers.albums.pop_front();
         PostMessageA(box, WM_COMMAND, IDOK, 0);
       } else if (GetDlgItem(box, IDYES) && !g_answers.answeredQuestion) {
         GetDlgItemTextA(box, 0xFFFF, text, sizeof(text));
         g_answers.question = text;
         g_answers.answeredQuestion = true;
         PostMessageA(box, WM_COMMAND, IDYES, 0);
+      } else if (!GetDlgItem(box, 104)) {
+        // Not the manager dialog: an error or a dialog the tour did not
+        // expect. It is closed, so that the tour ends, and it fails the tour.
+        GetWindowTextA(box, text, sizeof(text));
+        std::string what = text;
+        if (GetDlgItemTextA(box, 0xFFFF, text, sizeof(text))) what += std::string(": ") + text;
+        g_answers.unexpected.push_back(what);
+        PostMessageA(box, WM_COMMAND, IDCANCEL, 0);
       }
     }
   }
@@ -459,7 +479,7 @@ int AlbumFileCount(const std::string& path) {
 bool RunTour(ManagerHost& host, const ManagerHostPaths& paths) {
   const std::string album = "Summer trip";
   g_answers = Answers{};
-  g_answers.album = album;
+  g_answers.albums = {album, "Keepsakes"};
   g_answers.hook = SetWindowsHookExA(WH_CBT, AnswerModal, nullptr, GetCurrentThreadId());
 
   bool ok = true;
@@ -563,6 +583,39 @@ bool RunTour(ManagerHost& host, const ManagerHostPaths& paths) {
   printf("  acquired a picture through the manager's acquire button: %d items, then %d\n", before, after);
   ok = ok && after == before + 1;
 
+  // A second manager, docked on the left above the first: the frames share
+  // the client area in the order they docked.
+  HWND second = host.OpenManager();
+  DockFrame* secondFrame = ManagerHost::FrameOfManager(second);
+  // The menu acts on the active manager, which the new one now is.
+  SendMessageA(host.window(), WM_COMMAND, IDM_HOST_DOCK_LEFT, 0);
+  Settle(host.window());
+  char secondName[MAX_PATH] = "";
+  if (second) GetActiveAlbum(secondName, 3);
+  void* all = GetAllAlbum();
+  int managers = 0;
+  if (all) {
+    {
+      MemLock lock(all);
+      if (lock) managers = *lock.as<int>();
+    }
+    ToviMemFree(all);
+  }
+  RECT bottom{}, left{};
+  GetWindowRect(frame->window(), &bottom);
+  if (secondFrame) GetWindowRect(secondFrame->window(), &left);
+  const bool shared = secondFrame && secondFrame->side() == DOCK_LEFT && frame->side() == DOCK_BOTTOM &&
+                      left.bottom <= bottom.top && left.right > left.left;
+  printf("  a second manager on \"%s\", docked on the left above the first: %d managers open, %s\n", secondName,
+         managers, shared && managers == 2 ? "ok" : "failed");
+  ok = ok && shared && managers == 2;
+  if (secondFrame) {
+    HWND secondWindow = secondFrame->window();
+    SendMessageA(secondWindow, WM_CLOSE, 0, 0);
+    PumpPendingMessages();
+    ok = ok && !IsWindow(second) && !IsWindow(secondWindow);
+  }
+
   // Closed by the docked manager's own close button, which asks the frame.
   HWND frameWindow = frame->window();
   SendDlgItemMessageA(dialog, 4203, BM_CLICK, 0, 0);
@@ -577,7 +630,8 @@ bool RunTour(ManagerHost& host, const ManagerHostPaths& paths) {
 
   UnhookWindowsHookEx(g_answers.hook);
   g_answers.hook = nullptr;
-  return ok;
+  for (const std::string& box : g_answers.unexpected) printf("  unexpected window, cancelled: %s\n", box.c_str());
+  return ok && g_answers.unexpected.empty();
 }
 
 }  // namespace
