@@ -23,8 +23,13 @@ const char kHostClass[] = "AlbumKitManagerHost";
 // A manager sends its host this with an item's full path (wParam) when the
 // item is opened.
 const UINT kOpenItem = 0x501;
-// The manager's own toolbar commands the host's menu reuses.
+// The manager's own toolbar command the host's menu reuses.
 const WPARAM kManagerAcquire = 1005;
+// Items of the library's dialogs the tour looks for.
+const int kManagerAlbumControl = 104;  // in the manager dialog
+const int kManagerCloseButton = 4203;  // the docked manager's close button
+const int kChooserAlbumList = 101;     // the album chooser's combo box
+const int kMessageBoxText = 0xFFFF;    // the text of a message box
 
 enum : UINT {
   IDM_HOST_OPEN = 40001,
@@ -387,7 +392,7 @@ LRESULT CALLBACK AnswerModal(int code, WPARAM wParam, LPARAM lParam) {
     GetClassNameA(box, name, sizeof(name));
     char text[300] = "";
     if (strcmp(name, "#32770") == 0) {
-      HWND list = GetDlgItem(box, 101);
+      HWND list = GetDlgItem(box, kChooserAlbumList);
       char listClass[32] = "";
       if (list) GetClassNameA(list, listClass, sizeof(listClass));
       if (lstrcmpiA(listClass, "ComboBox") == 0 && GetDlgItem(box, IDOK) &&
@@ -400,16 +405,16 @@ LRESULT CALLBACK AnswerModal(int code, WPARAM wParam, LPARAM lParam) {
         g_answers.albums.pop_front();
         PostMessageA(box, WM_COMMAND, IDOK, 0);
       } else if (GetDlgItem(box, IDYES) && !g_answers.answeredQuestion) {
-        GetDlgItemTextA(box, 0xFFFF, text, sizeof(text));
+        GetDlgItemTextA(box, kMessageBoxText, text, sizeof(text));
         g_answers.question = text;
         g_answers.answeredQuestion = true;
         PostMessageA(box, WM_COMMAND, IDYES, 0);
-      } else if (!GetDlgItem(box, 104)) {
+      } else if (!GetDlgItem(box, kManagerAlbumControl)) {
         // Not the manager dialog: an error or a dialog the tour did not
         // expect. It is closed, so that the tour ends, and it fails the tour.
         GetWindowTextA(box, text, sizeof(text));
         std::string what = text;
-        if (GetDlgItemTextA(box, 0xFFFF, text, sizeof(text))) what += std::string(": ") + text;
+        if (GetDlgItemTextA(box, kMessageBoxText, text, sizeof(text))) what += std::string(": ") + text;
         g_answers.unexpected.push_back(what);
         PostMessageA(box, WM_COMMAND, IDCANCEL, 0);
       }
@@ -437,7 +442,7 @@ int ActiveItemCount() {
 // The first thumbnail cell of a manager, on which a double click opens the
 // item it shows.
 HWND FirstCell(HWND dialog) {
-  HWND control = GetDlgItem(dialog, 104);
+  HWND control = GetDlgItem(dialog, kManagerAlbumControl);
   HWND first = nullptr;
   RECT best{};
   std::vector<HWND> pending{control};
@@ -521,10 +526,9 @@ bool RunTour(ManagerHost& host, const ManagerHostPaths& paths) {
   }
   char title[MAX_PATH] = "";
   if (picture) GetWindowTextA(picture, title, sizeof(title));
-  printf("  double-clicked the first picture: the host opened \"%s\" (%ldx%ld) in a picture window%s%s\n", title,
-         static_cast<long>(size.cx), static_cast<long>(size.cy), pictureShot ? ", screenshot " : "",
-         pictureShot ? pictureShotPath.c_str() : "");
-  ok = ok && picture && pictureShot;
+  printf("  double-clicked the first picture: the host opened \"%s\" in a picture window%s%s\n", title,
+         pictureShot ? ", screenshot " : "", pictureShot ? pictureShotPath.c_str() : "");
+  ok = ok && picture && size.cx > 0 && pictureShot;
   if (picture) DestroyWindow(picture);
 
   SendMessageA(host.window(), WM_COMMAND, IDM_HOST_DOCK_LEFT, 0);
@@ -618,7 +622,7 @@ bool RunTour(ManagerHost& host, const ManagerHostPaths& paths) {
 
   // Closed by the docked manager's own close button, which asks the frame.
   HWND frameWindow = frame->window();
-  SendDlgItemMessageA(dialog, 4203, BM_CLICK, 0, 0);
+  SendDlgItemMessageA(dialog, kManagerCloseButton, BM_CLICK, 0, 0);
   PumpPendingMessages();
   const bool refused = IsWindow(dialog);
   const std::string albumPath = paths.albums + "\\" + album + ".abm";
