@@ -197,7 +197,7 @@ int ManagerHost::Acquire(HWND dialog) {
   for (int y = 0; y < height; ++y) {
     auto* row = static_cast<BYTE*>(bits) + static_cast<size_t>(y) * stride;
     for (int x = 0; x < width; ++x) {
-      row[x * 3 + 0] = static_cast<BYTE>((hue + 255 * y / height) % 256);  // blue
+      row[x * 3 + 0] = static_cast<BYTE>(60 + hue / 4 + 120 * y / height);  // blue
       row[x * 3 + 1] = static_cast<BYTE>(60 + 150 * x / width);            // green
       row[x * 3 + 2] = static_cast<BYTE>(200 - 150 * y / height);          // red
     }

@@ -217,18 +217,23 @@ bool MakeDemoAlbums(const std::string& folder, CThumbTable2* items, std::string*
          MakeAlbum(*right, "Keepsakes", kKeepsakes, sizeof(kKeepsakes) / sizeof(kKeepsakes[0]), items);
 }
 
-// The album folder the album managers open: three albums, made afresh on
-// every run so that the tour starts from the same albums.
-bool MakeManagerAlbums(const std::string& folder, CThumbTable2* items) {
-  CreateDirectoryA(folder.c_str(), nullptr);
+void DeleteFiles(const std::string& folder, const char* pattern) {
   WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((folder + "\\*.abm").c_str(), &found);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      DeleteFileA((folder + "\\" + found.cFileName).c_str());
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-  }
+  HANDLE search = FindFirstFileA((folder + "\\" + pattern).c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    DeleteFileA((folder + "\\" + found.cFileName).c_str());
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+}
+
+// The album folder the album managers open: three albums, made afresh on
+// every run so that the tour starts from the same albums; the pictures
+// acquired into the albums of the last run go with them.
+bool MakeManagerAlbums(const std::string& folder, const std::string& acquired, CThumbTable2* items) {
+  CreateDirectoryA(folder.c_str(), nullptr);
+  DeleteFiles(folder, "*.abm");
+  DeleteFiles(acquired, "acquired-*.bmp");
   return MakeAlbum(folder + "\\Summer trip.abm", "Summer trip", kTravel, sizeof(kTravel) / sizeof(kTravel[0]),
                    items) &&
          MakeAlbum(folder + "\\Keepsakes.abm", "Keepsakes", kKeepsakes, sizeof(kKeepsakes) / sizeof(kKeepsakes[0]),
@@ -327,7 +332,7 @@ int main(int argc, char** argv) {
   paths.acquired = folder + "\\acquired";
   paths.output = folder;
   printf("\nAlbum managers over the albums of %s:\n", paths.albums.c_str());
-  bool managerOk = MakeManagerAlbums(paths.albums, &table) && RunManagerHost(paths, interactive);
+  bool managerOk = MakeManagerAlbums(paths.albums, paths.acquired, &table) && RunManagerHost(paths, interactive);
   if (!interactive) printf("  %s\n", managerOk ? "every step done" : "a step failed");
   return allMade && albumOk && exifOk && shown && controlsOk && managerOk ? 0 : 1;
 }
