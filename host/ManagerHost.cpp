@@ -380,7 +380,7 @@ struct Answers {
   std::deque<std::string> albums;  // the album to pick in each chooser, in turn
   std::string chooserTitle;  // what the chooser and the question said
   std::string question;
-  bool answeredQuestion = false;
+  std::deque<int> questionAnswers;  // the button for each save question, in turn
   std::vector<std::string> unexpected;  // any other box, answered with Cancel
 };
 Answers g_answers;
@@ -404,11 +404,11 @@ LRESULT CALLBACK AnswerModal(int code, WPARAM wParam, LPARAM lParam) {
         if (found != CB_ERR) SendMessageA(list, CB_SETCURSEL, static_cast<WPARAM>(found), 0);
         g_answers.albums.pop_front();
         PostMessageA(box, WM_COMMAND, IDOK, 0);
-      } else if (GetDlgItem(box, IDYES) && !g_answers.answeredQuestion) {
+      } else if (GetDlgItem(box, IDYES) && !g_answers.questionAnswers.empty()) {
         GetDlgItemTextA(box, kMessageBoxText, text, sizeof(text));
         g_answers.question = text;
-        g_answers.answeredQuestion = true;
-        PostMessageA(box, WM_COMMAND, IDYES, 0);
+        PostMessageA(box, WM_COMMAND, static_cast<WPARAM>(g_answers.questionAnswers.front()), 0);
+        g_answers.questionAnswers.pop_front();
       } else if (!GetDlgItem(box, kManagerAlbumControl)) {
         // Not the manager dialog: an error or a dialog the tour did not
         // expect. It is closed, so that the tour ends, and it fails the tour.
@@ -485,6 +485,7 @@ bool RunTour(ManagerHost& host, const ManagerHostPaths& paths) {
   const std::string album = "Summer trip";
   g_answers = Answers{};
   g_answers.albums = {album, "Keepsakes"};
+  g_answers.questionAnswers = {IDCANCEL, IDYES};
   g_answers.hook = SetWindowsHookExA(WH_CBT, AnswerModal, nullptr, GetCurrentThreadId());
 
   bool ok = true;
@@ -620,16 +621,24 @@ bool RunTour(ManagerHost& host, const ManagerHostPaths& paths) {
     ok = ok && !IsWindow(second) && !IsWindow(secondWindow);
   }
 
-  // Closed by the docked manager's own close button, which asks the frame.
+  // The frame asks the manager before it closes: Cancel keeps both.
   HWND frameWindow = frame->window();
+  const LRESULT refusedFirst = SendMessageA(frameWindow, WM_CLOSE, 0, 0);
+  PumpPendingMessages();
+  const bool kept = refusedFirst != 0 && IsWindow(dialog) && IsWindow(frameWindow) && IsWindowVisible(frameWindow);
+  printf("  asked to close, the manager asked \"%s\", answered Cancel: %s\n", g_answers.question.c_str(),
+         kept ? "still open" : "failed");
+  ok = ok && kept;
+
+  // Closed by the docked manager's own close button, which asks the frame.
   SendDlgItemMessageA(dialog, kManagerCloseButton, BM_CLICK, 0, 0);
   PumpPendingMessages();
   const bool refused = IsWindow(dialog);
   const std::string albumPath = paths.albums + "\\" + album + ".abm";
   const int stored = AlbumFileCount(albumPath);
   const bool closed = !refused && !IsWindow(dialog) && !IsWindow(frameWindow);
-  printf("  closed: the question \"%s\" was answered Yes; %s now holds %d items: %s\n", g_answers.question.c_str(),
-         albumPath.c_str(), stored, closed && stored == after ? "ok" : "failed");
+  printf("  closed with its close button, the question answered Yes: %s now holds %d items: %s\n", albumPath.c_str(),
+         stored, closed && stored == after ? "ok" : "failed");
   ok = ok && closed && stored == after;
 
   UnhookWindowsHookEx(g_answers.hook);
