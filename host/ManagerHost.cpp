@@ -25,6 +25,8 @@ const char kHostClass[] = "AlbumKitManagerHost";
 const UINT kOpenItem = 0x501;
 // The manager's own toolbar command the host's menu reuses.
 const WPARAM kManagerAcquire = 1005;
+// Posted to itself after its activation: see WM_ACTIVATE.
+const UINT kRaiseFloating = WM_APP + 0x50;
 // Items of the library's dialogs the tour looks for.
 const int kManagerAlbumControl = 104;  // in the manager dialog
 const int kManagerCloseButton = 4203;  // the docked manager's close button
@@ -331,6 +333,21 @@ LRESULT ManagerHost::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_PAINT:
       OnPaint();
+      return 0;
+    case WM_ACTIVATE:
+      // Floating frames are owned by this window and belong above it. Wine
+      // without a window manager raises the activated owner over them once
+      // the activation is done: they are put back on top after it.
+      if (LOWORD(wParam) != WA_INACTIVE) PostMessageA(window_, kRaiseFloating, 0, 0);
+      break;
+    case kRaiseFloating:
+      for (HWND frame : frames_) {
+        DockFrame* dock = DockFrame::FromWindow(frame);
+        if (dock && dock->side() == DOCK_FLOAT && IsWindowVisible(frame)) {
+          SetWindowPos(frame, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+          SetWindowPos(frame, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        }
+      }
       return 0;
     case WM_INITMENUPOPUP:
       OnInitMenu(reinterpret_cast<HMENU>(wParam));
