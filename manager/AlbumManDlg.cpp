@@ -582,7 +582,8 @@ INT_PTR CALLBACK AlbumManDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARA
     case WM_ACTIVATE:
     case DFM_ACTIVATE:
       if (LOWORD(wParam) != WA_INACTIVE) OnActivated(dialog);
-      return TRUE;
+      // The dialog manager still puts the focus back on its control.
+      return FALSE;
     case WM_SHOWWINDOW:
       if (IsWindow(manager->m_hDockFrame)) SendMessageA(manager->m_hDockFrame, DFM_SHOW, wParam ? 5 : 0, 0);
       return FALSE;

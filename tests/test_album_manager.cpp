@@ -481,6 +481,17 @@ TEST_F(AlbumManagerTest, UndockedManagerShowsItsToolbarAlbumAndLines) {
   EXPECT_GT(colours.size(), 3u) << "thumbnails, frames and captions";
   EXPECT_TRUE(IsWindowVisible(GetDlgItem(dialog, IDC_MAN_TOOLBAR)));
   EXPECT_FALSE(Text(GetDlgItem(dialog, IDC_MAN_STATUS)).empty());
+
+  // Docked along the top: one row of cells beside the close button.
+  DWORD size = PackDockSize(620, 200);
+  SendMessageA(dialog, 0x1107, 2, reinterpret_cast<LPARAM>(&size));
+  RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  ScreenShot(dialog, "album_manager_docked.bmp", &width, &height);
+  RECT button{};
+  GetWindowRect(GetDlgItem(dialog, IDC_MAN_CLOSE), &button);
+  GetWindowRect(GetDlgItem(dialog, IDC_MAN_ALBUM_CTRL), &control);
+  EXPECT_LE(button.right, control.left) << "the close button stands left of the album";
+  EXPECT_EQ(control.bottom - control.top, 107);
 }
 
 TEST_F(AlbumManagerTest, DescriptionOf128CharactersIsNotStored) {
@@ -514,6 +525,7 @@ TEST_F(AlbumManagerTest, DockLayoutSizes) {
   EXPECT_EQ(layout(1, 300, 400), std::make_pair(92, 299)) << "two rows";
   EXPECT_EQ(layout(1, 300, 406), std::make_pair(92, 406)) << "three rows";
   EXPECT_FALSE(IsWindowVisible(List(dialog))) << "docked: no album list";
+  EXPECT_FALSE(IsWindowVisible(GetDlgItem(dialog, IDC_MAN_ALBUM_LABEL))) << "nor its label";
   EXPECT_TRUE(IsWindowVisible(GetDlgItem(dialog, IDC_MAN_CLOSE)));
   EXPECT_EQ(layout(2, 400, 50), std::make_pair(3 * 88 + 86, 115));
   EXPECT_EQ(layout(0, 10, 10), std::make_pair(552, 304));
