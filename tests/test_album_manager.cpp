@@ -592,6 +592,27 @@ TEST_F(AlbumManagerTest, LeavingAnEmptiedAlbumDeletesItAfterYes) {
   EXPECT_EQ(Manager(dialog)->m_nAlbumCount, 2);
 }
 
+TEST_F(AlbumManagerTest, DeletingAnEmptyAlbumNeverTouchesTheNextOne) {
+  WriteAlbum("empty", 0);
+  WriteAlbum("next", 2);
+  WritePrivateProfileStringA("Context", "LastOpen", "empty", folder_.File("album.ini").c_str());
+  HWND dialog = Open();
+  ASSERT_NE(dialog, nullptr);
+  ASSERT_EQ(CurrentEntry(dialog), "empty");
+  ASSERT_TRUE(Exists(AlbumFile("next"))) << "opening an album settles nothing else";
+  g_answers = {IDYES};
+  EXPECT_EQ(Manager(dialog)->DoDeleteAlbum(), 1);
+  ASSERT_EQ(g_shown.size(), 1u);
+  EXPECT_EQ(g_shown[0].text, Resource(IDS_ASK_DELETE_ALBUM));
+  EXPECT_FALSE(Exists(AlbumFile("empty")));
+  EXPECT_TRUE(Exists(AlbumFile("next"))) << "the album shown next is not taken for the emptied one";
+  EXPECT_EQ(CurrentEntry(dialog), "next");
+  EXPECT_EQ(SendMessageA(List(dialog), CB_GETCURSEL, 0, 0), Manager(dialog)->m_nCurrent);
+  EXPECT_EQ(Album(dialog)->GetThumbNailCount(), 2);
+  EXPECT_EQ(Entries(dialog), (std::vector<std::string>{Resource(IDS_UNTITLED_ALBUM), "next"}));
+  EXPECT_EQ(Manager(dialog)->m_nAlbumCount, 2);
+}
+
 TEST_F(AlbumManagerTest, DamagedAlbumLeavesTheShownAlbumCurrentAndIntact) {
   WriteAlbum("good", 3);
   std::string bad = AlbumFile("bad");
