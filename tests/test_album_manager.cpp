@@ -689,6 +689,24 @@ TEST_F(AlbumManagerTest, FailedSaveRefusesTheSwitchAndTheClose) {
   EXPECT_EQ(saved.GetCount(), 1) << "saved once the file could be written";
 }
 
+TEST_F(AlbumManagerTest, NameDialogCancelledAfterYesKeepsTheNewAlbum) {
+  WriteAlbum("other", 1);
+  HWND dialog = Open();
+  ASSERT_NE(dialog, nullptr);
+  Choose(dialog, Resource(IDS_UNTITLED_ALBUM));
+  HTOVIMEM picture = MakeSolidDib(30, 20, 128);
+  ASSERT_EQ(Manager(dialog)->InsertFromDib(picture, "", "C:\\pictures\\new.bmp", nullptr), 1);
+  ToviMemFree(picture);
+  g_answers = {IDYES, IDCANCEL};
+  Choose(dialog, "other");
+  EXPECT_EQ(g_shown.size(), 2u) << "the save question, then the name dialog";
+  EXPECT_EQ(Manager(dialog)->m_bUntitled, 1) << "the switch was refused";
+  EXPECT_EQ(Manager(dialog)->m_bModified, 1);
+  EXPECT_EQ(Album(dialog)->GetThumbNailCount(), 1) << "the new album's picture is kept";
+  EXPECT_EQ(SendMessageA(List(dialog), CB_GETCURSEL, 0, 0), 0);
+  EXPECT_EQ(Entries(dialog), (std::vector<std::string>{Resource(IDS_UNTITLED_ALBUM), "other"}));
+}
+
 TEST_F(AlbumManagerTest, CloseWithYesNoCancel) {
   WriteAlbum("closing", 3);
   HWND dialog = Open();
