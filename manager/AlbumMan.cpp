@@ -539,9 +539,7 @@ DWORD CAlbumMan::MoveSize(int dockType, DWORD proposed, HWND dialog) {
 namespace {
 
 CAlbum* LastActivatedAlbum() {
-  HWND dialog = GetLastActivatedManager();
-  if (!dialog || !IsWindow(dialog)) return nullptr;
-  auto* manager = reinterpret_cast<CAlbumMan*>(GetWindowLongPtrA(dialog, GWLP_USERDATA));
+  CAlbumMan* manager = FindAlbumManager(GetLastActivatedManager());
   return manager ? manager->GetAlbum() : nullptr;
 }
 

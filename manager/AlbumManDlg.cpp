@@ -542,6 +542,15 @@ int CAlbumMan::ShowItemInformation() {
   return 1;
 }
 
+CAlbumMan* FindAlbumManager(HWND window) {
+  if (!window || !IsWindow(window)) return nullptr;
+  char name[16] = "";
+  GetClassNameA(window, name, sizeof(name));
+  if (strcmp(name, "#32770") != 0) return nullptr;
+  if (GetWindowLongPtrA(window, DWLP_DLGPROC) != reinterpret_cast<LONG_PTR>(AlbumManDlgProc)) return nullptr;
+  return ManagerOf(window);
+}
+
 INT_PTR CALLBACK AlbumManDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_INITDIALOG) {
     auto* manager = reinterpret_cast<CAlbumMan*>(lParam);

@@ -376,6 +376,11 @@ TEST_F(AlbumManagerTest, CurrentAlbumNameInEveryFormThroughTheActiveAlbum) {
   HWND dialog = Open();
   ASSERT_NE(dialog, nullptr);
   EXPECT_EQ(GetActiveAlbum(nullptr, 1), dialog) << "a null buffer still finds the manager";
+  // A window that is no manager, even one carrying a pointer of its own.
+  SetWindowLongPtrA(host_, GWLP_USERDATA, 0x1234);
+  EXPECT_EQ(SetAlbumOption(host_, 10, 10), 0);
+  EXPECT_EQ(InsertFromDib(host_, nullptr, "", "C:\\x.jpg"), 0);
+  EXPECT_EQ(SetAlbumOption(dialog, 10, 10), 1);
   char name[MAX_PATH] = "";
   EXPECT_EQ(GetActiveAlbum(name, 3), dialog);
   EXPECT_STREQ(name, "trip");
