@@ -60,17 +60,20 @@ void MoveItem(HWND dialog, int item, int x, int y, int width, int height) {
   if (window) MoveWindow(window, x, y, width, height, FALSE);
 }
 
-// The batch library is loaded the first time the user asks for it.
+// The batch library is loaded the first time the user asks for it and
+// stays until the module goes.
+HMODULE g_batchLibrary = nullptr;
+OpenBatchDialogProc g_openBatchDialog = nullptr;
+
 OpenBatchDialogProc BatchDialog() {
-  static HMODULE library = nullptr;
-  static OpenBatchDialogProc open = nullptr;
-  if (!library) {
-    library = LoadLibraryA("Batchel.dll");
-    if (library) {
-      open = reinterpret_cast<OpenBatchDialogProc>(reinterpret_cast<void*>(GetProcAddress(library, "OpenBatchDialog")));
+  if (!g_batchLibrary) {
+    g_batchLibrary = LoadLibraryA("Batchel.dll");
+    if (g_batchLibrary) {
+      g_openBatchDialog = reinterpret_cast<OpenBatchDialogProc>(
+          reinterpret_cast<void*>(GetProcAddress(g_batchLibrary, "OpenBatchDialog")));
     }
   }
-  return open;
+  return g_openBatchDialog;
 }
 
 bool MonthBeforeDay() {
@@ -540,6 +543,12 @@ int CAlbumMan::ShowItemInformation() {
   }
   SetDescriptionLine(line);
   return 1;
+}
+
+void ReleaseBatchLibrary() {
+  if (g_batchLibrary) FreeLibrary(g_batchLibrary);
+  g_batchLibrary = nullptr;
+  g_openBatchDialog = nullptr;
 }
 
 CAlbumMan* FindAlbumManager(HWND window) {
