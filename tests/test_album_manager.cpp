@@ -371,6 +371,22 @@ TEST_F(AlbumManagerTest, LastOpenNamingADeletedAlbumOpensTheFirstAlbum) {
   EXPECT_STREQ(last, "second") << "written when the dialog goes";
 }
 
+TEST_F(AlbumManagerTest, ChooserPicksTheAlbumToOpen) {
+  WriteAlbum("chosen", 2);
+  WriteAlbum("first", 1);
+  WritePrivateProfileStringA("Context", "LastOpen", "chosen", folder_.File("album.ini").c_str());
+  g_answers = {IDCANCEL};
+  EXPECT_EQ(OpenAlbumManagerEx(host_, AlbumFolder().c_str(), 64, 64, 1), nullptr) << "cancelled";
+  ASSERT_EQ(g_shown.size(), 1u);
+  EXPECT_EQ(g_shown[0].title, Resource(IDS_TITLE_OPEN_ALBUM));
+  g_answers = {IDOK};
+  HWND dialog = OpenAlbumManagerEx(host_, AlbumFolder().c_str(), 64, 64, 1);
+  ASSERT_NE(dialog, nullptr);
+  dialogs_.push_back(dialog);
+  EXPECT_EQ(CurrentEntry(dialog), "chosen");
+  EXPECT_EQ(Album(dialog)->GetThumbNailCount(), 2);
+}
+
 TEST_F(AlbumManagerTest, CurrentAlbumNameInEveryFormThroughTheActiveAlbum) {
   WriteAlbum("trip", 1);
   HWND dialog = Open();
