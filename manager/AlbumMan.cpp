@@ -475,10 +475,11 @@ DWORD CAlbumMan::MoveSize(int dockType, DWORD proposed, HWND dialog) {
   SetWindowPos(dialog, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOACTIVATE | SWP_NOZORDER);
 
   const bool undocked = dock == ALBUM_UNDOCKED;
-  // The album list's label goes with the list: left showing, it would stand
-  // half under the close button of the docked layouts.
-  const int undockedItems[] = {IDC_MAN_ALBUM_LABEL,  IDC_MAN_TOOLBAR, IDC_MAN_DESCRIPTION_LABEL, IDC_MAN_DESCRIPTION,
-                               IDC_MAN_STATUS_LABEL, IDC_MAN_STATUS,  IDC_MAN_TOOLBAR_LABEL};
+  // The album list's label goes with the list: docked, the close button
+  // stands where it was.
+  const int undockedItems[] = {IDC_MAN_TOOLBAR,      IDC_MAN_DESCRIPTION_LABEL, IDC_MAN_DESCRIPTION,
+                               IDC_MAN_STATUS_LABEL, IDC_MAN_STATUS,            IDC_MAN_TOOLBAR_LABEL,
+                               IDC_MAN_ALBUM_LABEL};
   ShowWindow(m_hAlbumList, undocked ? SW_SHOW : SW_HIDE);
   for (int item : undockedItems) ShowWindow(GetDlgItem(dialog, item), undocked ? SW_SHOW : SW_HIDE);
 
@@ -542,9 +543,7 @@ DWORD CAlbumMan::MoveSize(int dockType, DWORD proposed, HWND dialog) {
 namespace {
 
 CAlbum* LastActivatedAlbum() {
-  HWND dialog = GetLastActivatedManager();
-  if (!dialog || !IsWindow(dialog)) return nullptr;
-  auto* manager = reinterpret_cast<CAlbumMan*>(GetWindowLongPtrA(dialog, GWLP_USERDATA));
+  CAlbumMan* manager = FindAlbumManager(GetLastActivatedManager());
   return manager ? manager->GetAlbum() : nullptr;
 }
 

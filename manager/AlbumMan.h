@@ -170,3 +170,10 @@ private:
 
 // The dialog procedure of every album manager dialog.
 INT_PTR CALLBACK AlbumManDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+// The manager of a manager dialog; null for any other window, so that a
+// window handle from outside is never taken for a manager.
+CAlbumMan* FindAlbumManager(HWND window);
+
+// Process detach: frees the batch library when a manager loaded it.
+void ReleaseBatchLibrary();

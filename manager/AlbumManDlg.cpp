@@ -60,17 +60,20 @@ void MoveItem(HWND dialog, int item, int x, int y, int width, int height) {
   if (window) MoveWindow(window, x, y, width, height, FALSE);
 }
 
-// The batch library is loaded the first time the user asks for it.
+// The batch library is loaded the first time the user asks for it and
+// stays until the module goes.
+HMODULE g_batchLibrary = nullptr;
+OpenBatchDialogProc g_openBatchDialog = nullptr;
+
 OpenBatchDialogProc BatchDialog() {
-  static HMODULE library = nullptr;
-  static OpenBatchDialogProc open = nullptr;
-  if (!library) {
-    library = LoadLibraryA("Batchel.dll");
-    if (library) {
-      open = reinterpret_cast<OpenBatchDialogProc>(reinterpret_cast<void*>(GetProcAddress(library, "OpenBatchDialog")));
+  if (!g_batchLibrary) {
+    g_batchLibrary = LoadLibraryA("Batchel.dll");
+    if (g_batchLibrary) {
+      g_openBatchDialog = reinterpret_cast<OpenBatchDialogProc>(
+          reinterpret_cast<void*>(GetProcAddress(g_batchLibrary, "OpenBatchDialog")));
     }
   }
-  return open;
+  return g_openBatchDialog;
 }
 
 bool MonthBeforeDay() {
@@ -542,6 +545,21 @@ int CAlbumMan::ShowItemInformation() {
   return 1;
 }
 
+void ReleaseBatchLibrary() {
+  if (g_batchLibrary) FreeLibrary(g_batchLibrary);
+  g_batchLibrary = nullptr;
+  g_openBatchDialog = nullptr;
+}
+
+CAlbumMan* FindAlbumManager(HWND window) {
+  if (!window || !IsWindow(window)) return nullptr;
+  char name[16] = "";
+  GetClassNameA(window, name, sizeof(name));
+  if (strcmp(name, "#32770") != 0) return nullptr;
+  if (GetWindowLongPtrA(window, DWLP_DLGPROC) != reinterpret_cast<LONG_PTR>(AlbumManDlgProc)) return nullptr;
+  return ManagerOf(window);
+}
+
 INT_PTR CALLBACK AlbumManDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_INITDIALOG) {
     auto* manager = reinterpret_cast<CAlbumMan*>(lParam);
@@ -582,7 +600,8 @@ INT_PTR CALLBACK AlbumManDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARA
     case WM_ACTIVATE:
     case DFM_ACTIVATE:
       if (LOWORD(wParam) != WA_INACTIVE) OnActivated(dialog);
-      return TRUE;
+      // The dialog manager still puts the focus back on its control.
+      return FALSE;
     case WM_SHOWWINDOW:
       if (IsWindow(manager->m_hDockFrame)) SendMessageA(manager->m_hDockFrame, DFM_SHOW, wParam ? 5 : 0, 0);
       return FALSE;

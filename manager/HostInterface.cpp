@@ -42,10 +42,7 @@ HostOptions g_options;
 HWND g_shownManager = nullptr;
 HWND g_lastActivated = nullptr;
 
-CAlbumMan* ManagerOfWindow(HWND window) {
-  if (!window || !IsWindow(window)) return nullptr;
-  return reinterpret_cast<CAlbumMan*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-}
+CAlbumMan* ManagerOfWindow(HWND window) { return FindAlbumManager(window); }
 
 }  // namespace
 
@@ -114,7 +111,7 @@ int SetAlbumOption(HWND window, int width, int height) {
 }
 
 int SetFocusToAbm(HWND window) {
-  HWND control = window && IsWindow(window) ? GetDlgItem(window, IDC_MAN_ALBUM_CTRL) : nullptr;
+  HWND control = FindAlbumManager(window) ? GetDlgItem(window, IDC_MAN_ALBUM_CTRL) : nullptr;
   if (control) SetFocus(control);
   return 1;
 }

@@ -371,11 +371,32 @@ TEST_F(AlbumManagerTest, LastOpenNamingADeletedAlbumOpensTheFirstAlbum) {
   EXPECT_STREQ(last, "second") << "written when the dialog goes";
 }
 
+TEST_F(AlbumManagerTest, ChooserPicksTheAlbumToOpen) {
+  WriteAlbum("chosen", 2);
+  WriteAlbum("first", 1);
+  WritePrivateProfileStringA("Context", "LastOpen", "chosen", folder_.File("album.ini").c_str());
+  g_answers = {IDCANCEL};
+  EXPECT_EQ(OpenAlbumManagerEx(host_, AlbumFolder().c_str(), 64, 64, 1), nullptr) << "cancelled";
+  ASSERT_EQ(g_shown.size(), 1u);
+  EXPECT_EQ(g_shown[0].title, Resource(IDS_TITLE_OPEN_ALBUM));
+  g_answers = {IDOK};
+  HWND dialog = OpenAlbumManagerEx(host_, AlbumFolder().c_str(), 64, 64, 1);
+  ASSERT_NE(dialog, nullptr);
+  dialogs_.push_back(dialog);
+  EXPECT_EQ(CurrentEntry(dialog), "chosen");
+  EXPECT_EQ(Album(dialog)->GetThumbNailCount(), 2);
+}
+
 TEST_F(AlbumManagerTest, CurrentAlbumNameInEveryFormThroughTheActiveAlbum) {
   WriteAlbum("trip", 1);
   HWND dialog = Open();
   ASSERT_NE(dialog, nullptr);
   EXPECT_EQ(GetActiveAlbum(nullptr, 1), dialog) << "a null buffer still finds the manager";
+  // A window that is no manager, even one carrying a pointer of its own.
+  SetWindowLongPtrA(host_, GWLP_USERDATA, 0x1234);
+  EXPECT_EQ(SetAlbumOption(host_, 10, 10), 0);
+  EXPECT_EQ(InsertFromDib(host_, nullptr, "", "C:\\x.jpg"), 0);
+  EXPECT_EQ(SetAlbumOption(dialog, 10, 10), 1);
   char name[MAX_PATH] = "";
   EXPECT_EQ(GetActiveAlbum(name, 3), dialog);
   EXPECT_STREQ(name, "trip");
@@ -481,6 +502,17 @@ TEST_F(AlbumManagerTest, UndockedManagerShowsItsToolbarAlbumAndLines) {
   EXPECT_GT(colours.size(), 3u) << "thumbnails, frames and captions";
   EXPECT_TRUE(IsWindowVisible(GetDlgItem(dialog, IDC_MAN_TOOLBAR)));
   EXPECT_FALSE(Text(GetDlgItem(dialog, IDC_MAN_STATUS)).empty());
+
+  // Docked along the top: one row of cells beside the close button.
+  DWORD size = PackDockSize(620, 200);
+  SendMessageA(dialog, 0x1107, 2, reinterpret_cast<LPARAM>(&size));
+  RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  ScreenShot(dialog, "album_manager_docked.bmp", &width, &height);
+  RECT button{};
+  GetWindowRect(GetDlgItem(dialog, IDC_MAN_CLOSE), &button);
+  GetWindowRect(GetDlgItem(dialog, IDC_MAN_ALBUM_CTRL), &control);
+  EXPECT_LE(button.right, control.left) << "the close button stands left of the album";
+  EXPECT_EQ(control.bottom - control.top, 107);
 }
 
 TEST_F(AlbumManagerTest, DescriptionOf128CharactersIsNotStored) {
@@ -514,7 +546,7 @@ TEST_F(AlbumManagerTest, DockLayoutSizes) {
   EXPECT_EQ(layout(1, 300, 400), std::make_pair(92, 299)) << "two rows";
   EXPECT_EQ(layout(1, 300, 406), std::make_pair(92, 406)) << "three rows";
   EXPECT_FALSE(IsWindowVisible(List(dialog))) << "docked: no album list";
-  EXPECT_FALSE(IsWindowVisible(GetDlgItem(dialog, IDC_MAN_ALBUM_LABEL))) << "docked: no label of the list";
+  EXPECT_FALSE(IsWindowVisible(GetDlgItem(dialog, IDC_MAN_ALBUM_LABEL))) << "nor its label";
   EXPECT_TRUE(IsWindowVisible(GetDlgItem(dialog, IDC_MAN_CLOSE)));
   auto triggerAt = [&]() {
     HWND trigger = FindWindowExA(dialog, nullptr, "TevrinTransplantationTrigger", nullptr);
@@ -588,6 +620,27 @@ TEST_F(AlbumManagerTest, LeavingAnEmptiedAlbumDeletesItAfterYes) {
   EXPECT_EQ(Entries(dialog), (std::vector<std::string>{Resource(IDS_UNTITLED_ALBUM), "keep"}));
   EXPECT_EQ(CurrentEntry(dialog), "keep");
   EXPECT_EQ(Album(dialog)->GetThumbNailCount(), 2);
+  EXPECT_EQ(Manager(dialog)->m_nAlbumCount, 2);
+}
+
+TEST_F(AlbumManagerTest, DeletingAnEmptyAlbumNeverTouchesTheNextOne) {
+  WriteAlbum("empty", 0);
+  WriteAlbum("next", 2);
+  WritePrivateProfileStringA("Context", "LastOpen", "empty", folder_.File("album.ini").c_str());
+  HWND dialog = Open();
+  ASSERT_NE(dialog, nullptr);
+  ASSERT_EQ(CurrentEntry(dialog), "empty");
+  ASSERT_TRUE(Exists(AlbumFile("next"))) << "opening an album settles nothing else";
+  g_answers = {IDYES};
+  EXPECT_EQ(Manager(dialog)->DoDeleteAlbum(), 1);
+  ASSERT_EQ(g_shown.size(), 1u);
+  EXPECT_EQ(g_shown[0].text, Resource(IDS_ASK_DELETE_ALBUM));
+  EXPECT_FALSE(Exists(AlbumFile("empty")));
+  EXPECT_TRUE(Exists(AlbumFile("next"))) << "the album shown next is not taken for the emptied one";
+  EXPECT_EQ(CurrentEntry(dialog), "next");
+  EXPECT_EQ(SendMessageA(List(dialog), CB_GETCURSEL, 0, 0), Manager(dialog)->m_nCurrent);
+  EXPECT_EQ(Album(dialog)->GetThumbNailCount(), 2);
+  EXPECT_EQ(Entries(dialog), (std::vector<std::string>{Resource(IDS_UNTITLED_ALBUM), "next"}));
   EXPECT_EQ(Manager(dialog)->m_nAlbumCount, 2);
 }
 
@@ -665,6 +718,24 @@ TEST_F(AlbumManagerTest, FailedSaveRefusesTheSwitchAndTheClose) {
   CAlbumDoc2 saved;
   ASSERT_NE(saved.Load(locked.c_str(), 0), 0);
   EXPECT_EQ(saved.GetCount(), 1) << "saved once the file could be written";
+}
+
+TEST_F(AlbumManagerTest, NameDialogCancelledAfterYesKeepsTheNewAlbum) {
+  WriteAlbum("other", 1);
+  HWND dialog = Open();
+  ASSERT_NE(dialog, nullptr);
+  Choose(dialog, Resource(IDS_UNTITLED_ALBUM));
+  HTOVIMEM picture = MakeSolidDib(30, 20, 128);
+  ASSERT_EQ(Manager(dialog)->InsertFromDib(picture, "", "C:\\pictures\\new.bmp", nullptr), 1);
+  ToviMemFree(picture);
+  g_answers = {IDYES, IDCANCEL};
+  Choose(dialog, "other");
+  EXPECT_EQ(g_shown.size(), 2u) << "the save question, then the name dialog";
+  EXPECT_EQ(Manager(dialog)->m_bUntitled, 1) << "the switch was refused";
+  EXPECT_EQ(Manager(dialog)->m_bModified, 1);
+  EXPECT_EQ(Album(dialog)->GetThumbNailCount(), 1) << "the new album's picture is kept";
+  EXPECT_EQ(SendMessageA(List(dialog), CB_GETCURSEL, 0, 0), 0);
+  EXPECT_EQ(Entries(dialog), (std::vector<std::string>{Resource(IDS_UNTITLED_ALBUM), "other"}));
 }
 
 TEST_F(AlbumManagerTest, CloseWithYesNoCancel) {
