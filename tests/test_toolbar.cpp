@@ -330,13 +330,14 @@ class FlatScrollTest : public ::testing::Test {
 
   // The codes the parent received since the last call; a held part may
   // repeat its code on a slow machine, so runs of one code count once.
-  std::vector<int> Codes() {
+  std::vector<int> Codes(bool collapseTracking = false) {
     msgseq::PumpUntilIdle();
     std::vector<int> codes;
     for (const Recorded& message : recorder.Stream(0)) {
       EXPECT_EQ(reinterpret_cast<HWND>(message.lParam), scroll) << "the bar names itself";
       const int code = LOWORD(message.wParam);
-      if (codes.empty() || codes.back() != code || code == SB_THUMBTRACK) codes.push_back(code);
+      const bool repeat = !codes.empty() && codes.back() == code && (code != SB_THUMBTRACK || collapseTracking);
+      if (!repeat) codes.push_back(code);
     }
     recorder.Flush();
     return codes;
@@ -407,6 +408,35 @@ TEST_F(FlatScrollTest, ClicksAndThumbDragsSendTheStandardCodes) {
   std::vector<int> keys = Codes();
   ASSERT_FALSE(keys.empty()) << "Expected a code for Page Down";
   EXPECT_EQ(keys[0], SB_PAGEDOWN);
+}
+
+// The same clicks on the standard bar and on the flat one. The standard bar
+// tracks a press in a loop of its own until the button is up again, so the
+// whole click is queued before anything is dispatched.
+TEST_F(FlatScrollTest, TheStandardBarSendsTheSameCodesForClicks) {
+  FollowThumb();
+  auto run = [this] {
+    std::vector<int> codes;
+    SCROLLBARINFO info{};
+    info.cbSize = sizeof(info);
+    SetScrollPos(scroll, SB_CTL, 50, TRUE);
+    GetScrollBarInfo(scroll, OBJID_CLIENT, &info);
+    const int thumbCentre = (info.xyThumbTop + info.xyThumbBottom) / 2;
+    Codes();
+    for (POINT point : {POINT{8, 8}, POINT{8, 208}, POINT{8, 40}, POINT{8, 180}, POINT{8, thumbCentre}}) {
+      SetScrollPos(scroll, SB_CTL, 50, TRUE);
+      Click(scroll, point);
+      for (int code : Codes(true)) codes.push_back(code);
+    }
+    return codes;
+  };
+  const std::vector<int> standard = run();
+  std::string text;
+  for (int code : standard) text += std::to_string(code) + " ";
+  ASSERT_EQ(standard.size(), 11u) << "Expected two codes for each arrow and page click and three for the thumb, got "
+                                  << text;
+  ASSERT_EQ(SubclassScroll(scroll, 1, 1), 1);
+  EXPECT_EQ(run(), standard);
 }
 
 TEST_F(FlatScrollTest, LooksFlatAndDeSubclassBringsTheStandardBarBack) {
