@@ -326,6 +326,7 @@ class FlatScrollTest : public ::testing::Test {
     SetScrollPos(scroll, SB_CTL, 0, TRUE);
     msgseq::MakeForeground(parent);
     standardProc = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(scroll, GWLP_WNDPROC));
+    msgseq::MoveCursor(parent, POINT{150, 10});  // away from the bar: no part is lit
   }
 
   // The codes the parent received since the last call; a held part may
@@ -450,6 +451,21 @@ TEST_F(FlatScrollTest, LooksFlatAndDeSubclassBringsTheStandardBarBack) {
   const Pixels flat = Capture(scroll);
   EXPECT_GT(CountDifferences(standard, flat), 16 * 216 / 10) << "Expected the flat look to differ from the standard";
   SaveShot(parent, "flat-scroll");
+
+  // The part under the mouse lights up, and goes out when the mouse leaves.
+  msgseq::MoveCursor(scroll, POINT{8, 8});
+  msgseq::PumpUntilIdle();
+  UpdateWindow(scroll);
+  const Pixels lit = Capture(scroll);
+  const int litPixels = CountDifferences(flat, lit);
+  EXPECT_GT(litPixels, 16 * 8) << "Expected the top arrow lit under the mouse";
+  EXPECT_LE(litPixels, 16 * 16) << "Expected only the top arrow lit";
+  msgseq::MoveCursor(parent, POINT{150, 10});
+  msgseq::PumpUntil([&] {
+    UpdateWindow(scroll);
+    return CountDifferences(flat, Capture(scroll)) == 0;
+  }, 3000);
+  EXPECT_EQ(CountDifferences(flat, Capture(scroll)), 0) << "Expected the arrow out again once the mouse left";
 
   // A position set through the control repaints the flat look, not the standard one.
   SetScrollPos(scroll, SB_CTL, 70, TRUE);
