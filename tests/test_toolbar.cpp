@@ -326,17 +326,19 @@ class FlatScrollTest : public ::testing::Test {
     SetScrollPos(scroll, SB_CTL, 0, TRUE);
     msgseq::MakeForeground(parent);
     standardProc = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(scroll, GWLP_WNDPROC));
+    msgseq::MoveCursor(parent, POINT{150, 10});  // away from the bar: no part is lit
   }
 
   // The codes the parent received since the last call; a held part may
   // repeat its code on a slow machine, so runs of one code count once.
-  std::vector<int> Codes() {
+  std::vector<int> Codes(bool collapseTracking = false) {
     msgseq::PumpUntilIdle();
     std::vector<int> codes;
     for (const Recorded& message : recorder.Stream(0)) {
       EXPECT_EQ(reinterpret_cast<HWND>(message.lParam), scroll) << "the bar names itself";
       const int code = LOWORD(message.wParam);
-      if (codes.empty() || codes.back() != code || code == SB_THUMBTRACK) codes.push_back(code);
+      const bool repeat = !codes.empty() && codes.back() == code && (code != SB_THUMBTRACK || collapseTracking);
+      if (!repeat) codes.push_back(code);
     }
     recorder.Flush();
     return codes;
@@ -409,6 +411,35 @@ TEST_F(FlatScrollTest, ClicksAndThumbDragsSendTheStandardCodes) {
   EXPECT_EQ(keys[0], SB_PAGEDOWN);
 }
 
+// The same clicks on the standard bar and on the flat one. The standard bar
+// tracks a press in a loop of its own until the button is up again, so the
+// whole click is queued before anything is dispatched.
+TEST_F(FlatScrollTest, TheStandardBarSendsTheSameCodesForClicks) {
+  FollowThumb();
+  auto run = [this] {
+    std::vector<int> codes;
+    SCROLLBARINFO info{};
+    info.cbSize = sizeof(info);
+    SetScrollPos(scroll, SB_CTL, 50, TRUE);
+    GetScrollBarInfo(scroll, OBJID_CLIENT, &info);
+    const int thumbCentre = (info.xyThumbTop + info.xyThumbBottom) / 2;
+    Codes();
+    for (POINT point : {POINT{8, 8}, POINT{8, 208}, POINT{8, 40}, POINT{8, 180}, POINT{8, thumbCentre}}) {
+      SetScrollPos(scroll, SB_CTL, 50, TRUE);
+      Click(scroll, point);
+      for (int code : Codes(true)) codes.push_back(code);
+    }
+    return codes;
+  };
+  const std::vector<int> standard = run();
+  std::string text;
+  for (int code : standard) text += std::to_string(code) + " ";
+  ASSERT_EQ(standard.size(), 11u) << "Expected two codes for each arrow and page click and three for the thumb, got "
+                                  << text;
+  ASSERT_EQ(SubclassScroll(scroll, 1, 1), 1);
+  EXPECT_EQ(run(), standard);
+}
+
 TEST_F(FlatScrollTest, LooksFlatAndDeSubclassBringsTheStandardBarBack) {
   SetScrollPos(scroll, SB_CTL, 30, TRUE);
   UpdateWindow(scroll);
@@ -420,6 +451,21 @@ TEST_F(FlatScrollTest, LooksFlatAndDeSubclassBringsTheStandardBarBack) {
   const Pixels flat = Capture(scroll);
   EXPECT_GT(CountDifferences(standard, flat), 16 * 216 / 10) << "Expected the flat look to differ from the standard";
   SaveShot(parent, "flat-scroll");
+
+  // The part under the mouse lights up, and goes out when the mouse leaves.
+  msgseq::MoveCursor(scroll, POINT{8, 8});
+  msgseq::PumpUntilIdle();
+  UpdateWindow(scroll);
+  const Pixels lit = Capture(scroll);
+  const int litPixels = CountDifferences(flat, lit);
+  EXPECT_GT(litPixels, 16 * 8) << "Expected the top arrow lit under the mouse";
+  EXPECT_LE(litPixels, 16 * 16) << "Expected only the top arrow lit";
+  msgseq::MoveCursor(parent, POINT{150, 10});
+  msgseq::PumpUntil([&] {
+    UpdateWindow(scroll);
+    return CountDifferences(flat, Capture(scroll)) == 0;
+  }, 3000);
+  EXPECT_EQ(CountDifferences(flat, Capture(scroll)), 0) << "Expected the arrow out again once the mouse left";
 
   // A position set through the control repaints the flat look, not the standard one.
   SetScrollPos(scroll, SB_CTL, 70, TRUE);

@@ -6,7 +6,8 @@
 // send the parent exactly the codes the standard bar sends: SB_LINEUP /
 // SB_LINEDOWN on the arrows and SB_PAGEUP / SB_PAGEDOWN on the track, both
 // repeated while held, SB_THUMBTRACK while the thumb moves and
-// SB_THUMBPOSITION when it is let go, and SB_ENDSCROLL at the end of each.
+// SB_THUMBPOSITION when it is let go (SB_THUMBTRACK already at the grab),
+// and SB_ENDSCROLL at the end of each.
 #include <windows.h>
 
 #include <windowsx.h>
@@ -285,6 +286,8 @@ void OnButtonDown(HWND bar, FlatScroll& state, POINT point) {
     state.grab = Along(g, point) - g.thumbStart;
     state.dragThumb = g.thumbStart;
     state.dragValue = g.position;
+    // The standard bar reports the grab at once, before any move.
+    Notify(bar, SB_THUMBTRACK, g.position);
   } else {
     Notify(bar, CodeOf(part));
     SetTimer(bar, kRepeatTimer, kFirstRepeatDelay, nullptr);

@@ -248,7 +248,7 @@ TEVRIN_API int InitializeToolbar(HWND toolbar, HWND owner, int buttonCount, cons
   }
   if (!IsWindowEnabled(toolbar)) EnableWindow(bar, FALSE);
   state->bar = bar;
-  state->owner = owner;
+  state->owner = owner ? owner : GetParent(toolbar);
   state->count = buttonCount;
   for (int i = 0; i < buttonCount; ++i) {
     state->commands[i] = commands[i];
