@@ -14,6 +14,9 @@ add_library(album SHARED
   manager/ThreadRegistry.cpp
   manager/AlbumCtrl.cpp
   manager/AlbumMan.cpp
+  manager/AlbumManCommands.cpp
+  manager/AlbumManDlg.cpp
+  manager/ManagerDialogs.cpp
   manager/HostInterface.cpp
   manager/ToolbarLibrary.cpp
   manager/AlbumDialogs.cpp
@@ -38,3 +41,8 @@ target_link_libraries(album PRIVATE comctl32)
 target_link_options(album PRIVATE -Wl,--add-stdcall-alias)
 # Printing: the printer dialogs.
 target_link_libraries(album PRIVATE comdlg32)
+# Files dropped on the album manager.
+target_link_libraries(album PRIVATE shell32)
+# The toolbar library is loaded at run time by its plain export names, never
+# linked: it only has to be built beside album.dll.
+add_dependencies(album tevrin)

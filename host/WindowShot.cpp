@@ -4,21 +4,18 @@
 #include "platform/Gdi.h"
 #include "platform/qil.h"
 
-bool SaveClientShot(HWND window, const std::string& path) {
-  RECT client{};
-  GetClientRect(window, &client);
-  const int width = client.right;
-  const int height = client.bottom;
-  if (width <= 0 || height <= 0) return false;
+namespace {
 
-  gdi::ScopedGetDC screen(window);
-  if (!screen) return false;
-  gdi::ScopedMemoryDC memory(screen.dc());
-  gdi::ScopedBitmap bitmap(CreateCompatibleBitmap(screen.dc(), width, height));
+// Copies width x height pixels of the source DC into a 24-bit picture and
+// saves it as a BMP file.
+bool SaveArea(HDC source, int width, int height, const std::string& path) {
+  if (!source || width <= 0 || height <= 0) return false;
+  gdi::ScopedMemoryDC memory(source);
+  gdi::ScopedBitmap bitmap(CreateCompatibleBitmap(source, width, height));
   if (!memory || !bitmap) return false;
   {
     gdi::ScopedSelect selection(memory.dc(), bitmap.get());
-    if (!BitBlt(memory.dc(), 0, 0, width, height, screen.dc(), 0, 0, SRCCOPY)) return false;
+    if (!BitBlt(memory.dc(), 0, 0, width, height, source, 0, 0, SRCCOPY)) return false;
   }
 
   const DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
@@ -42,6 +39,25 @@ bool SaveClientShot(HWND window, const std::string& path) {
   ToviMemUnlock(picture);
   const bool saved = lines == height && QilSaveFile(picture, path.c_str(), QIL_SAVE_BMP, 0) == QIL_OK;
   ToviMemFree(picture);
+  return saved;
+}
+
+}  // namespace
+
+bool SaveClientShot(HWND window, const std::string& path) {
+  RECT client{};
+  GetClientRect(window, &client);
+  gdi::ScopedGetDC screen(window);
+  return screen && SaveArea(screen.dc(), client.right, client.bottom, path);
+}
+
+bool SaveWindowShot(HWND window, const std::string& path) {
+  RECT outer{};
+  GetWindowRect(window, &outer);
+  HDC dc = GetWindowDC(window);
+  if (!dc) return false;
+  const bool saved = SaveArea(dc, outer.right - outer.left, outer.bottom - outer.top, path);
+  ReleaseDC(window, dc);
   return saved;
 }
 

@@ -10,6 +10,8 @@
 // picture and saves it as a BMP file through the image services. True when
 // the file was written.
 bool SaveClientShot(HWND window, const std::string& path);
+// The same for the whole window, its caption and borders included.
+bool SaveWindowShot(HWND window, const std::string& path);
 
 // Registers a top-level demo window class of the host program (arrow
 // cursor, application icon, button-face background). True when registered.

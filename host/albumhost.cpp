@@ -16,6 +16,7 @@
 
 #include "AlbumDemo.h"
 #include "DemoWindow.h"
+#include "ManagerHost.h"
 #include "SamplePictures.h"
 #include "manager/Module.h"
 #include "platform/qil.h"
@@ -181,37 +182,64 @@ bool ShowCameraData(const std::string& folder, const std::string& jpegPath) {
   return true;
 }
 
+// Writes an album file of the named samples (cloned from items) with a
+// description.
+bool MakeAlbum(const std::string& path, const char* title, const char* const* names, size_t count,
+               CThumbTable2* items) {
+  CAlbumDoc2 album;
+  for (size_t i = 0; i < count; ++i) {
+    for (int n = 1; n <= items->GetCount(); ++n) {
+      CThumbnail2* item = items->GetThumbnail(n);
+      if (strcmp(NameOf(item->GetInfo()->aiPath), names[i]) != 0) continue;
+      CThumbnail2* copy = item->Clone();
+      if (copy && !album.Insert(copy, nullptr)) delete copy;
+    }
+  }
+  album.SetDescription(title);
+  if (album.GetCount() != static_cast<int>(count) || !album.Save(path.c_str())) {
+    printf("could not make the album %s (%d of %u pictures)\n", path.c_str(), album.GetCount(),
+           static_cast<unsigned>(count));
+    return false;
+  }
+  return true;
+}
+
+const char* const kTravel[] = {"harbour.jpg", "meadow.png", "portrait.jpg", "sunset.jpg", "banner.bmp"};
+const char* const kKeepsakes[] = {"archive.tif", "icon.gif", "night.png"};
+const char* const kFavourites[] = {"sunset.jpg", "portrait.jpg", "night.png", "meadow.png"};
+
 // Two album files made of the samples, for the album controls of the main
 // window: a travel album and a smaller one of keepsakes.
 bool MakeDemoAlbums(const std::string& folder, CThumbTable2* items, std::string* left, std::string* right) {
-  static const char* const kTravel[] = {"harbour.jpg", "meadow.png", "portrait.jpg", "sunset.jpg", "banner.bmp"};
-  static const char* const kKeepsakes[] = {"archive.tif", "icon.gif", "night.png"};
-  struct AlbumPlan {
-    const char* title;
-    const char* const* names;
-    size_t count;
-    std::string* path;
-  } plans[] = {{"Summer trip", kTravel, sizeof(kTravel) / sizeof(kTravel[0]), left},
-               {"Keepsakes", kKeepsakes, sizeof(kKeepsakes) / sizeof(kKeepsakes[0]), right}};
-  for (AlbumPlan& plan : plans) {
-    CAlbumDoc2 album;
-    for (size_t i = 0; i < plan.count; ++i) {
-      for (int n = 1; n <= items->GetCount(); ++n) {
-        CThumbnail2* item = items->GetThumbnail(n);
-        if (strcmp(NameOf(item->GetInfo()->aiPath), plan.names[i]) != 0) continue;
-        CThumbnail2* copy = item->Clone();
-        if (copy && !album.Insert(copy, nullptr)) delete copy;
-      }
-    }
-    album.SetDescription(plan.title);
-    *plan.path = folder + "\\" + plan.title + ".abm";
-    if (album.GetCount() != static_cast<int>(plan.count) || !album.Save(plan.path->c_str())) {
-      printf("could not make the album %s (%d of %u pictures)\n", plan.path->c_str(), album.GetCount(),
-             static_cast<unsigned>(plan.count));
-      return false;
-    }
-  }
-  return true;
+  *left = folder + "\\Summer trip.abm";
+  *right = folder + "\\Keepsakes.abm";
+  return MakeAlbum(*left, "Summer trip", kTravel, sizeof(kTravel) / sizeof(kTravel[0]), items) &&
+         MakeAlbum(*right, "Keepsakes", kKeepsakes, sizeof(kKeepsakes) / sizeof(kKeepsakes[0]), items);
+}
+
+void DeleteFiles(const std::string& folder, const char* pattern) {
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((folder + "\\" + pattern).c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    DeleteFileA((folder + "\\" + found.cFileName).c_str());
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+}
+
+// The album folder the album managers open: three albums, made afresh on
+// every run so that the tour starts from the same albums; the pictures
+// acquired into the albums of the last run go with them.
+bool MakeManagerAlbums(const std::string& folder, const std::string& acquired, CThumbTable2* items) {
+  CreateDirectoryA(folder.c_str(), nullptr);
+  DeleteFiles(folder, "*.abm");
+  DeleteFiles(acquired, "acquired-*.bmp");
+  return MakeAlbum(folder + "\\Summer trip.abm", "Summer trip", kTravel, sizeof(kTravel) / sizeof(kTravel[0]),
+                   items) &&
+         MakeAlbum(folder + "\\Keepsakes.abm", "Keepsakes", kKeepsakes, sizeof(kKeepsakes) / sizeof(kKeepsakes[0]),
+                   items) &&
+         MakeAlbum(folder + "\\Favourites.abm", "Favourites", kFavourites,
+                   sizeof(kFavourites) / sizeof(kFavourites[0]), items);
 }
 
 }  // namespace
@@ -297,5 +325,14 @@ int main(int argc, char** argv) {
   printf("  second album now: %s\n", demo.rightItems.c_str());
   printf("  %s %s\n", demo.shotSaved ? "screenshot saved as" : "could not save", controlsShot.c_str());
   bool controlsOk = albumsMade && demo.shown && demo.dragged && demo.shotSaved;
-  return allMade && albumOk && exifOk && shown && controlsOk ? 0 : 1;
+
+  ManagerHostPaths paths;
+  paths.albums = folder + "\\albums";
+  paths.user = folder + "\\user\\";
+  paths.acquired = folder + "\\acquired";
+  paths.output = folder;
+  printf("\nAlbum managers over the albums of %s:\n", paths.albums.c_str());
+  bool managerOk = MakeManagerAlbums(paths.albums, paths.acquired, &table) && RunManagerHost(paths, interactive);
+  if (!interactive) printf("  %s\n", managerOk ? "every step done" : "a step failed");
+  return allMade && albumOk && exifOk && shown && controlsOk && managerOk ? 0 : 1;
 }

@@ -406,6 +406,57 @@ ALBUM_FUNC int GetAcitveAlbumSelectedThumbnialList(int& count, char (*&list)[260
 // one that does not fit a 260-byte path.
 ALBUM_API int InitCurUserPath(const char* folder);
 
+// Callbacks the host hands to the album managers.
+// Makes the dock frame for a manager dialog (called with 15, 0, true); the
+// returned window receives the dock frame messages, or null for none.
+typedef HWND (*ALBUMDOCKCREATEPROC)(HWND dialog, int flags, int reserved, bool show);
+// Whether the dialog is to be shown at once in its frame (non-zero) or
+// hidden first (0).
+typedef int (*ALBUMDOCKQUERYPROC)(HWND frame);
+// A manager dialog with a dock frame is going.
+typedef int (*ALBUMDOCKRELEASEPROC)(HWND dialog, HWND frame);
+// The manager's acquire button.
+typedef int (*ALBUMACQUIREPROC)(HWND dialog);
+// The manager's help button and help command (topic 0).
+typedef int (*ALBUMHELPPROC)(HWND dialog, int topic);
+
+// Opens an album manager dialog owned by host over folder, with thumbnails
+// of at most width x height; with chooser non-zero the album chooser first
+// picks the album. The dialog window, or null.
+ALBUM_FUNC HWND OpenAlbumManagerEx(HWND host, const char* folder, int width, int height, int chooser);
+// 1 while the calling thread has fewer than limit managers open.
+ALBUM_FUNC int CanOpenMoreAlbum(int limit);
+// The calling thread's active manager dialog, or null; name (MAX_PATH bytes,
+// may be null) receives its album's name in form 1 (full path), 2 (file
+// name) or 3 (name without extension).
+ALBUM_FUNC HWND GetActiveAlbum(char* name, int form);
+// The calling thread's manager dialogs: a 32-bit count, then the windows
+// (caller frees with ToviMemFree); null when the thread is unknown.
+ALBUM_FUNC void* GetAllAlbum();
+// Inserts a thumbnail of picture (the caller keeps it) into the album of the
+// manager dialog. 1 on success, 0 otherwise.
+ALBUM_FUNC int InsertFromDib(HWND manager, void* picture, const char* description, const char* path);
+ALBUM_FUNC int SetAlbumOption(HWND manager, int width, int height);
+// Gives the keyboard focus to the manager's album control; always 1.
+ALBUM_FUNC int SetFocusToAbm(HWND manager);
+// The dragged items' full paths, 260 bytes per item, each zero-terminated
+// and packed from the start (caller frees with ToviMemFree); null unless the
+// drag record (a tagDRAGNOTIFY*) carries album items.
+ALBUM_FUNC void* GetDropData(long dragRecord);
+ALBUM_FUNC void SetDockFunction(ALBUMDOCKCREATEPROC create, ALBUMDOCKQUERYPROC query, ALBUMDOCKRELEASEPROC release);
+ALBUM_FUNC void SetAcquireFunction(ALBUMACQUIREPROC acquire);
+ALBUM_FUNC void SetAlbumHelpFunction(ALBUMHELPPROC help);
+// Stored only: the item count of album tables is never changed by it.
+ALBUM_FUNC void SetRedeyeFlag(bool redeye);
+// Non-zero: the manager's toolbar uses the new images and size. Returns 1.
+ALBUM_FUNC int SetNewVersion(int newVersion);
+// Enables or greys a button of the shown manager's toolbar; the value given
+// for the print button (1007) also allows or forbids printing from every
+// manager opened from then on.
+ALBUM_API void EnableAlbumToolbar(int command, int enable);
+// Leaves PSD, PCX or GIF out of the add-files dialog of managers made later.
+ALBUM_API void IsNoSupportPSDPCXGIF(int noPsd, int noPcx, int noGif);
+
 // Shared dialogs.
 
 // 1 when a new album file of the given name can be created in the folder.

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "manager/Module.h"
+#include "manager/ToolbarLibrary.h"
 #include "platform/Text.h"
 #include "views/Album.h"
 #include "views/DragWindow.h"
@@ -447,7 +448,12 @@ void CAlbumCtrl::OnSize(int width, int height) {
     case ALBUM_DOCKED_VERTICAL:
     case ALBUM_DOCKED_HORIZONTAL: {
       // The bar lies under the whole control; the view leaves its arrows free.
-      if (m_hScroll) SetWindowPos(m_hScroll, HWND_BOTTOM, 0, 0, width, height, quiet);
+      // It takes the toolbar library's flat look (a bar that already has it
+      // keeps it); without the library it stays a standard bar.
+      if (m_hScroll) {
+        SetWindowPos(m_hScroll, HWND_BOTTOM, 0, 0, width, height, quiet);
+        if (GetToolbarLibrary().SubclassScroll) GetToolbarLibrary().SubclassScroll(m_hScroll, 1, 1);
+      }
       const int inner = 2 * kDockedArrow;
       if (m_nDockMode == ALBUM_DOCKED_VERTICAL) {
         SetWindowPos(view, nullptr, 0, kDockedArrow, width, height > inner ? height - inner : 0, quiet | SWP_NOZORDER);
@@ -525,8 +531,8 @@ void CAlbumCtrl::OnSizing(unsigned edge, RECT* rect) {
 void CAlbumCtrl::SetDock(int mode) {
   if (mode == m_nDockMode) return;
   if (mode < ALBUM_UNDOCKED || mode > ALBUM_DOCKED_HORIZONTAL) return;
-  // Docked bars get the toolbar library's look once that library is
-  // loaded; until then they stay standard bars and need no undoing.
+  const bool wasDocked = m_nDockMode != ALBUM_UNDOCKED;
+  if (m_hScroll && wasDocked && GetToolbarLibrary().DeSubclassScroll) GetToolbarLibrary().DeSubclassScroll(m_hScroll);
   if (m_hScroll) DestroyWindow(m_hScroll);
   m_hScroll = nullptr;
   const bool vertical = mode != ALBUM_DOCKED_HORIZONTAL;

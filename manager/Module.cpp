@@ -2,6 +2,7 @@
 #include "Module.h"
 
 #include "AlbumCtrl.h"
+#include "AlbumMan.h"
 #include "ThreadRegistry.h"
 #include "ToolbarLibrary.h"
 
@@ -71,6 +72,7 @@ void DetachProcess(bool processEnding) {
     if (g_resourceModule && g_resourceModule != g_ownModule) FreeLibrary(g_resourceModule);
     if (g_albumStore) FreeLibrary(g_albumStore);
     ReleaseToolbarLibrary();
+    ReleaseBatchLibrary();
   }
   g_resourceModule = nullptr;
   g_albumStore = nullptr;

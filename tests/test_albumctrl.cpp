@@ -270,6 +270,36 @@ TEST_F(AlbumCtrlTest, DockingPutsTheBarUnderTheViewAndUndockingBringsItBack) {
   EXPECT_EQ(ctrl->Config().avcScroll, 1) << "undocked orientation";
 }
 
+// The toolbar library's window procedure, or null for any other one.
+bool InToolbarLibrary(HWND window) {
+  HMODULE owner = nullptr;
+  const auto procedure = reinterpret_cast<LPCSTR>(GetWindowLongPtrA(window, GWLP_WNDPROC));
+  return GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            procedure, &owner) &&
+         owner == GetModuleHandleA("Tevrin.dll");
+}
+
+TEST_F(AlbumCtrlTest, DockedBarsTakeTheToolbarLibrarysLook) {
+  WNDCLASSEXA toolbarClass{};
+  toolbarClass.cbSize = sizeof(toolbarClass);
+  EXPECT_TRUE(GetClassInfoExA(GetModuleHandleA(nullptr), "TevrinToolBar", &toolbarClass))
+      << "Expected the toolbar class registered when album.dll started";
+  TestCtrl* ctrl = Make("ManDlgAlbumCtrl", 400, 300);
+  ASSERT_TRUE(ctrl && ctrl->GetAlbum());
+  EXPECT_FALSE(InToolbarLibrary(ctrl->Bar())) << "undocked: a standard bar";
+  ctrl->SetDock(ALBUM_DOCKED_VERTICAL);
+  SetWindowPos(ctrl->Window(), nullptr, 0, 0, 380, 320, SWP_NOMOVE | SWP_NOZORDER);
+  EXPECT_TRUE(InToolbarLibrary(ctrl->Bar())) << "docked: the flat look";
+  SetWindowPos(ctrl->Window(), nullptr, 0, 0, 380, 340, SWP_NOMOVE | SWP_NOZORDER);
+  EXPECT_TRUE(InToolbarLibrary(ctrl->Bar())) << "a second resize keeps it";
+  ctrl->SetDock(ALBUM_DOCKED_HORIZONTAL);
+  SetWindowPos(ctrl->Window(), nullptr, 0, 0, 500, 200, SWP_NOMOVE | SWP_NOZORDER);
+  EXPECT_TRUE(InToolbarLibrary(ctrl->Bar())) << "mode 2: the flat look";
+  ctrl->SetDock(ALBUM_UNDOCKED);
+  SetWindowPos(ctrl->Window(), nullptr, 0, 0, 400, 300, SWP_NOMOVE | SWP_NOZORDER);
+  EXPECT_FALSE(InToolbarLibrary(ctrl->Bar())) << "undocked again: a standard bar";
+}
+
 TEST_F(AlbumCtrlTest, AFrameDragSnapsToWholeCellsPlusTheBarsMargin) {
   TestCtrl* ctrl = Make("ManDlgAlbumCtrl", 400, 300);
   ASSERT_TRUE(ctrl && ctrl->GetAlbum());

@@ -56,6 +56,8 @@ const ExpectedString kStrings[] = {
     ROW(IDS_NO_WILDCARDS_IN_NAME, kMessage, Message, nullptr),
     ROW(IDS_ASK_REFRESH_DUPLICATE, kMessage, Message, "s"),
     ROW(IDS_PATH_TOO_LONG, kMessage, Message, nullptr),
+    ROW(IDS_CANNOT_OPEN_ALBUM, kMessage, Message, nullptr),
+    ROW(IDS_CANNOT_SAVE_ALBUM, kMessage, Message, nullptr),
 
     ROW(IDS_CAPTION_ADD_RESOURCES, kCaption, Caption, nullptr),
     ROW(IDS_TITLE_ADD_TO_ALBUM, kChooserTitle, Caption, nullptr),
@@ -70,6 +72,7 @@ const ExpectedString kStrings[] = {
     ROW(IDS_FMT_ITEM_COUNT, kUnstated, Text, "d"),
     ROW(IDS_SEARCH_STARTING, 50, Text, nullptr),
     ROW(IDS_FMT_SEARCHING, 100, Text, "s"),
+    ROW(IDS_FMT_ADDING, 128, Text, "dds"),
     ROW(IDS_FMT_SEARCH_DONE, kUnstated, Text, "d"),
 
     ROW(IDS_UNTITLED_ALBUM, kNameOrFilter, Text, nullptr),

@@ -60,6 +60,10 @@ public:
   // Reads the album (pictures included) and shows it from its first item.
   // 0 when it cannot be read; the view is then empty.
   int Load(const char* path);
+  // Like Load, but an album that cannot be read leaves the view showing the
+  // album it showed before, items, path and description unchanged (the
+  // selection and the focus are cleared either way). 1 when loaded.
+  int LoadOrKeep(const char* path);
   int Save(const char* path);
   // Inserts a new item made from a thumbnail picture before `before` (null:
   // at the end); the item takes over the picture. A file the album already

@@ -5,6 +5,7 @@
 
 #include <new>
 #include <string>
+#include <utility>
 
 #include "Album.h"
 #include "AlbumPrint.h"
@@ -97,6 +98,51 @@ int CAlbum::Load(const char* path) {
   m_bSelPending = 0;
   NotifyUpdateScroll();
   return UpDataThumbListView(-1);
+}
+
+int CAlbum::LoadOrKeep(const char* path) {
+  if (!path) return 0;
+  DeselectAll();
+  if (m_pFocus) SetThumbviewFocus(nullptr);
+  const int firstViewID = m_nFirstViewID;
+  char oldPath[sizeof(tagALBUMINFOHEADER::aiPath)];
+  char oldDescription[256];
+  CopyText(oldPath, m_Doc.GetPath());
+  CopyText(oldDescription, m_Doc.GetDescription());
+
+  // The items wait in a bare table while the document reads the file: no
+  // copy of a picture is made either way.
+  CThumbTable2 kept;
+  std::swap(kept.m_pHead, m_Doc.m_pHead);
+  std::swap(kept.m_nCount, m_Doc.m_nCount);
+  kept.ForgetCursor();
+  m_Doc.ForgetCursor();
+  FreeAlbumData();
+  if (m_Doc.Load(path, 1)) {
+    m_pFirstView = m_Doc.m_pHead->m_pNext;
+    m_nFirstViewID = m_pFirstView->m_nID;
+    m_nSelMode = m_aci.avcSelect;
+    NotifyUpdateScroll();
+    UpDataThumbListView(-1);
+    return 1;
+  }
+
+  FreeAlbumData();
+  std::swap(kept.m_pHead, m_Doc.m_pHead);
+  std::swap(kept.m_nCount, m_Doc.m_nCount);
+  kept.ForgetCursor();
+  m_Doc.ForgetCursor();
+  m_Doc.SetPath(oldPath);
+  m_Doc.SetDescription(oldDescription);
+  if (m_Doc.GetCount() > 0) {
+    int first = firstViewID >= 1 && firstViewID <= m_Doc.GetCount() ? firstViewID : 1;
+    m_pFirstView = m_Doc.GetThumbnail(first);
+    m_nFirstViewID = first;
+  }
+  m_nSelMode = m_aci.avcSelect;
+  NotifyUpdateScroll();
+  UpDataThumbListView(-1);
+  return 0;
 }
 
 int CAlbum::Save(const char* path) {

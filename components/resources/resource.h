@@ -22,6 +22,8 @@
 #define IDS_NO_WILDCARDS_IN_NAME       4044
 #define IDS_ASK_REFRESH_DUPLICATE      4231  // format: %s = path of the picture
 #define IDS_PATH_TOO_LONG              11001
+#define IDS_CANNOT_OPEN_ALBUM          4006  // an album file that cannot be read; nothing changed
+#define IDS_CANNOT_SAVE_ALBUM          4007  // a save that failed while leaving or closing
 
 // Message box captions and dialog titles.
 #define IDS_CAPTION_ADD_RESOURCES      4002
@@ -39,6 +41,7 @@
 #define IDS_SEARCH_STARTING            4023
 #define IDS_FMT_SEARCHING              4024  // %s = file or album being examined
 #define IDS_FMT_SEARCH_DONE            4025  // %d = number of pictures found
+#define IDS_FMT_ADDING                 4012  // %d of %d, %s = file being added
 
 // Names shown as list entries; neither can be the name of an album file.
 #define IDS_UNTITLED_ALBUM             4017
