@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -110,20 +111,30 @@ bool DecodeStored(const std::string& path, Pixels* out) {
   return true;
 }
 
-// The pixels of a picture file through the image services (24 bits).
+// The pixels of a picture file through the image services, as B, G, R
+// (24-bit pictures, or 8-bit ones through their palette).
 bool DecodeThroughQil(const std::string& path, Pixels* out) {
   QILOPENOPTIONS options{};
   options.nMode = 1;
   HTOVIMEM dib = QilOpenFile(path.c_str(), 0, &options);
   if (!dib) return false;
   auto* header = static_cast<BITMAPINFOHEADER*>(ToviMemLock(dib));
-  bool ok = header && header->biBitCount == 24 && header->biHeight > 0 && header->biCompression == BI_RGB;
+  const int bpp = header ? header->biBitCount / 8 : 0;
+  bool ok = header && (bpp == 3 || bpp == 1) && header->biHeight > 0 && header->biCompression == BI_RGB;
   if (ok) {
     *out = Pixels(header->biWidth, header->biHeight, false);
-    const int stride = (header->biWidth * 3 + 3) & ~3;
-    const uint8_t* bits = reinterpret_cast<const uint8_t*>(header) + header->biSize;
+    const int stride = (header->biWidth * bpp + 3) & ~3;
+    const auto* palette = reinterpret_cast<const RGBQUAD*>(reinterpret_cast<const uint8_t*>(header) + header->biSize);
+    const int colours = bpp == 1 ? (header->biClrUsed ? header->biClrUsed : 256) : 0;
+    const uint8_t* bits = reinterpret_cast<const uint8_t*>(palette + colours);
     for (int y = 0; y < out->height; ++y) {
-      memcpy(out->At(0, y), bits + size_t(out->height - 1 - y) * stride, size_t(out->width) * 3);
+      const uint8_t* row = bits + size_t(out->height - 1 - y) * stride;
+      for (int x = 0; x < out->width; ++x) {
+        const RGBQUAD c = bpp == 1 ? palette[row[x]] : RGBQUAD{row[x * 3], row[x * 3 + 1], row[x * 3 + 2], 0};
+        out->At(x, y)[0] = c.rgbBlue;
+        out->At(x, y)[1] = c.rgbGreen;
+        out->At(x, y)[2] = c.rgbRed;
+      }
     }
   }
   ToviMemUnlock(dib);
@@ -159,7 +170,7 @@ Pixels TiledPixels(int width, int height) {
   for (int ty = 0; ty < height; ty += 16) {
     for (int tx = 0; tx < width; tx += 16) {
       const int n = tx / 16 * 7 + ty / 16 * 13;
-      pixels.Fill(tx, ty, tx + 16, ty + 16, static_cast<uint8_t>(40 + n * 37 % 180),
+      pixels.Fill(tx, ty, std::min(tx + 16, width), std::min(ty + 16, height), static_cast<uint8_t>(40 + n * 37 % 180),
                   static_cast<uint8_t>(30 + n * 53 % 190), static_cast<uint8_t>(20 + n * 71 % 200));
     }
   }

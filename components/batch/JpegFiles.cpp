@@ -145,6 +145,20 @@ HTOVIMEM DecodeJpeg(const uint8_t* data, size_t size, JpegExtras* extras) {
   }
   jpeg_save_markers(&s->src, JPEG_COM, 0xFFFF);
   jpeg_read_header(&s->src, TRUE);
+  // The saved markers live in libjpeg's per-picture pool, which the end of
+  // decompression frees: copy them now.
+  extras->markers.clear();
+  extras->hasExif = false;
+  for (jpeg_saved_marker_ptr m = s->src.marker_list; m; m = m->next) {
+    extras->markers.push_back({m->marker, std::vector<uint8_t>(m->data, m->data + m->data_length)});
+    if (m->marker == JPEG_APP0 + 1 && m->data_length >= 6 && memcmp(m->data, "Exif\0\0", 6) == 0) {
+      extras->hasExif = true;
+    }
+  }
+  extras->hasDensity = s->src.saw_JFIF_marker;
+  extras->densityUnit = s->src.density_unit;
+  extras->xDensity = s->src.X_density;
+  extras->yDensity = s->src.Y_density;
   const bool grey = s->src.jpeg_color_space == JCS_GRAYSCALE;
   if (!grey && s->src.num_components != 3) return nullptr;
   s->src.out_color_space = grey ? JCS_GRAYSCALE : JCS_EXT_BGR;
@@ -188,18 +202,6 @@ HTOVIMEM DecodeJpeg(const uint8_t* data, size_t size, JpegExtras* extras) {
   }
   jpeg_finish_decompress(&s->src);
 
-  extras->markers.clear();
-  extras->hasExif = false;
-  for (jpeg_saved_marker_ptr m = s->src.marker_list; m; m = m->next) {
-    extras->markers.push_back({m->marker, std::vector<uint8_t>(m->data, m->data + m->data_length)});
-    if (m->marker == JPEG_APP0 + 1 && m->data_length >= 6 && memcmp(m->data, "Exif\0\0", 6) == 0) {
-      extras->hasExif = true;
-    }
-  }
-  extras->hasDensity = s->src.saw_JFIF_marker;
-  extras->densityUnit = s->src.density_unit;
-  extras->xDensity = s->src.X_density;
-  extras->yDensity = s->src.Y_density;
   return s->dib.release();
 }
 
