@@ -333,6 +333,8 @@ TEST_F(BatchTest, WithoutActiveAlbumTheDialogStillRuns) {
   script_.start = false;
   EXPECT_EQ(Run(IDC_BATCH_ROTATE_CW), 0);
   EXPECT_FALSE(script_.startEnabled);
+  EXPECT_EQ(open_(reinterpret_cast<HWND>(static_cast<UINT_PTR>(0x7FF0))), -1) << "an owner that is no window";
+  EXPECT_EQ(script_.dialogs, 1);
 }
 
 TEST_F(BatchTest, CancelBeforeStartChangesNothing) {

@@ -40,6 +40,8 @@ const char* NamePart(const char* path) {
 
 int CBatchDialog::Run(HINSTANCE module, HWND owner) {
   m_hModule = module;
+  // DialogBoxParam answers 0, not -1, for an owner that is not a window.
+  if (owner && !IsWindow(owner)) return -1;
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_PROGRESS_CLASS | ICC_UPDOWN_CLASS | ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&controls);
   void* token = LockupForModal();
