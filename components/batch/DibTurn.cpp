@@ -1,0 +1,94 @@
+#include <windows.h>
+
+#include <cstdint>
+#include <cstring>
+
+#include "../../platform/Memory.h"
+#include "BatchOps.h"
+
+namespace batchel {
+
+namespace {
+
+uint32_t Stride(uint32_t width, uint32_t bytesPerPixel) { return (width * bytesPerPixel + 3) & ~3u; }
+
+}  // namespace
+
+HTOVIMEM TurnDib(HTOVIMEM dib, BatchOp op) {
+  if (!dib || !IsTurn(op)) return nullptr;
+  MemLock lock(dib);
+  if (!lock) return nullptr;
+  const DWORD total = ToviMemSize(dib);
+  if (total < sizeof(BITMAPINFOHEADER)) return nullptr;
+  const auto* header = lock.as<BITMAPINFOHEADER>();
+  if (header->biSize < sizeof(BITMAPINFOHEADER) || header->biCompression != BI_RGB || header->biPlanes != 1 ||
+      (header->biBitCount != 24 && header->biBitCount != 8) || header->biWidth <= 0 || header->biHeight <= 0 ||
+      header->biWidth > 65535 || header->biHeight > 65535) {
+    return nullptr;
+  }
+  const uint32_t w = static_cast<uint32_t>(header->biWidth), h = static_cast<uint32_t>(header->biHeight);
+  const uint32_t bpp = header->biBitCount / 8;
+  uint32_t colours = 0;
+  if (bpp == 1) colours = header->biClrUsed ? header->biClrUsed : 256;
+  if (colours > 256) return nullptr;
+  const uint64_t headerBytes = uint64_t(header->biSize) + colours * sizeof(RGBQUAD);
+  const uint32_t stride = Stride(w, bpp);
+  if (headerBytes + uint64_t(stride) * h > total) return nullptr;
+
+  const bool quarter = op == BatchOp::RotateClockwise || op == BatchOp::RotateAnticlockwise;
+  const uint32_t nw = quarter ? h : w, nh = quarter ? w : h;
+  const uint32_t newStride = Stride(nw, bpp);
+  const uint64_t newTotal = headerBytes + uint64_t(newStride) * nh;
+  if (newTotal > 0x7FFFFFFF) return nullptr;
+  OwnedMem out(ToviMemAlloc(TOVI_MOVABLE_ZERO, static_cast<DWORD>(newTotal)));
+  if (!out) return nullptr;
+  MemLock outLock(out.get());
+  if (!outLock) return nullptr;
+  auto* base = outLock.as<uint8_t>();
+  memcpy(base, lock.bytes(), static_cast<size_t>(headerBytes));
+  auto* newHeader = reinterpret_cast<BITMAPINFOHEADER*>(base);
+  newHeader->biWidth = static_cast<LONG>(nw);
+  newHeader->biHeight = static_cast<LONG>(nh);
+  newHeader->biSizeImage = newStride * nh;
+  if (quarter) {
+    newHeader->biXPelsPerMeter = header->biYPelsPerMeter;
+    newHeader->biYPelsPerMeter = header->biXPelsPerMeter;
+  }
+
+  // Rows are stored bottom-up; x and y below count from the top left.
+  const uint8_t* src = lock.as<uint8_t>() + headerBytes;
+  uint8_t* dst = base + headerBytes;
+  for (uint32_t y = 0; y < nh; ++y) {
+    uint8_t* row = dst + size_t(nh - 1 - y) * newStride;
+    for (uint32_t x = 0; x < nw; ++x) {
+      uint32_t sx, sy;
+      switch (op) {
+        case BatchOp::RotateClockwise: sx = y; sy = h - 1 - x; break;
+        case BatchOp::RotateAnticlockwise: sx = w - 1 - y; sy = x; break;
+        case BatchOp::Rotate180: sx = w - 1 - x; sy = h - 1 - y; break;
+        case BatchOp::FlipHorizontal: sx = w - 1 - x; sy = y; break;
+        default: sx = x; sy = h - 1 - y; break;
+      }
+      const uint8_t* from = src + size_t(h - 1 - sy) * stride + size_t(sx) * bpp;
+      memcpy(row + size_t(x) * bpp, from, bpp);
+    }
+  }
+  return out.release();
+}
+
+bool ShrunkSize(int width, int height, int maxSide, int* newWidth, int* newHeight) {
+  if (width <= 0 || height <= 0 || maxSide <= 0) return false;
+  if (width <= maxSide && height <= maxSide) return false;
+  if (width >= height) {
+    *newWidth = maxSide;
+    *newHeight = static_cast<int>((int64_t(height) * maxSide + width / 2) / width);
+  } else {
+    *newHeight = maxSide;
+    *newWidth = static_cast<int>((int64_t(width) * maxSide + height / 2) / height);
+  }
+  if (*newWidth < 1) *newWidth = 1;
+  if (*newHeight < 1) *newHeight = 1;
+  return true;
+}
+
+}  // namespace batchel
