@@ -260,8 +260,8 @@ protected:
   void WriteAlbum(const std::string& name, int items, DWORD size = 1000, DWORD time = kApril3rd2002) {
     CAlbumDoc2 document;
     for (int i = 1; i <= items; ++i) {
-      ItemSpec spec("C:\\pictures\\" + name + std::to_string(i) + ".jpg", size, time);
-      document.Insert(MakeItem(spec), nullptr);
+      ItemSpec wanted("C:\\pictures\\" + name + std::to_string(i) + ".jpg", size, time);
+      document.Insert(MakeItem(wanted), nullptr);
     }
     document.SetDescription((name + " album").c_str());
     ASSERT_NE(document.Save(AlbumFile(name).c_str()), 0) << name;
