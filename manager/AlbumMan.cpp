@@ -31,17 +31,6 @@ const int kCellHeight = 107;
 
 int CompareNames(const char* a, const char* b) { return lstrcmpiA(a, b); }
 
-void LoadResourceText(UINT id, char* buffer, int capacity) {
-  buffer[0] = '\0';
-  LoadStringA(GetResourceModule(), id, buffer, capacity);
-}
-
-bool IsUntitledName(const char* name) {
-  char untitled[MAX_PATH];
-  LoadResourceText(IDS_UNTITLED_ALBUM, untitled, sizeof(untitled));
-  return untitled[0] && CompareNames(name, untitled) == 0;
-}
-
 // The text of a list entry; false when it does not fit.
 bool EntryText(HWND list, int index, char* buffer, size_t capacity) {
   buffer[0] = '\0';

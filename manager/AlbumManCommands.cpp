@@ -42,17 +42,6 @@ int AddAbortTest() {
 
 const char kAlbumExtension[] = ".abm";
 
-void LoadResourceText(UINT id, char* buffer, int capacity) {
-  buffer[0] = '\0';
-  LoadStringA(GetResourceModule(), id, buffer, capacity);
-}
-
-bool IsUntitledName(const char* name) {
-  char untitled[MAX_PATH];
-  LoadResourceText(IDS_UNTITLED_ALBUM, untitled, sizeof(untitled));
-  return untitled[0] && lstrcmpiA(name, untitled) == 0;
-}
-
 bool SamePath(const char* a, const char* b) { return lstrcmpiA(a, b) == 0; }
 
 // name without its ".abm" into out (MAX_PATH bytes).

@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <new>
+#include "components/resources/resource.h"
 #include "platform/Text.h"
 #include "platform/pixamo.h"
 #include "views/DragWindow.h"
@@ -153,4 +154,15 @@ bool MakeUserFilePath(const char* fileName, char* out, size_t capacity) {
     return false;
   }
   return true;
+}
+
+void LoadResourceText(UINT id, char* buffer, int capacity) {
+  buffer[0] = '\0';
+  LoadStringA(GetResourceModule(), id, buffer, capacity);
+}
+
+bool IsUntitledName(const char* name) {
+  char untitled[MAX_PATH];
+  LoadResourceText(IDS_UNTITLED_ALBUM, untitled, sizeof(untitled));
+  return untitled[0] && lstrcmpiA(name, untitled) == 0;
 }

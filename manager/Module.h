@@ -36,3 +36,8 @@ bool SetUserFolder(const char* folder);
 // The path of fileName inside the user folder, a backslash put between when
 // the folder does not end with one. False when the result does not fit.
 bool MakeUserFilePath(const char* fileName, char* out, size_t capacity);
+
+// A string of the resource module into buffer; empty when it is missing.
+void LoadResourceText(UINT id, char* buffer, int capacity);
+// True when name is the untitled album's name, in any letter case.
+bool IsUntitledName(const char* name);
