@@ -9,7 +9,7 @@ packages=(
   g++-mingw-w64-i686 mingw-w64-i686-dev
   wine wine32:i386 xvfb xauth x11-utils
   imagemagick libvips-tools googletest
-  dpkg-dev
+  dpkg-dev python3
   clang libclang-rt-14-dev
 )
 
