@@ -18,11 +18,17 @@
 // ALBUM_API functions are exported under their plain names; ALBUM_FUNC
 // functions of the host interface under their decorated (C++) names.
 
+// Blocks and pictures the library hands to the host are freed with the image
+// services' ToviMemFree (QILDLL.dll).
+extern "C" __declspec(dllimport) void ToviMemFree(void* block);
+
 class CThumbTable2;
 class CAlbumDoc2;
 class CAlbum;
 class CThumbView2;
 class CThumbListView2;
+class CAlbumCtrl;
+class CAlbumMan;
 
 // ---------------------------------------------------------------------------
 // Information record of one album item: stored in album files, handed to the
@@ -478,3 +484,8 @@ ALBUM_FUNC int ValidateAlbumName(HWND owner, const char* folder, char* name, int
 // ("LastOpen" in album.ini), 2 the active album, 3 the untitled album, any
 // other value the first entry.
 ALBUM_FUNC int ChooseAlbum(HWND owner, const char* folder, char* result, int allowNew, const char* title, int mode);
+
+// ---------------------------------------------------------------------------
+// The exported window classes.
+#include "AlbumViews.h"
+#include "AlbumManager.h"
