@@ -5,17 +5,7 @@
 // proposes a size for a dock type and takes the dialog's answer.
 #pragma once
 
-#include <windows.h>
-
-// Messages between a dock frame and the manager dialog it holds.
-enum : UINT {
-  DFM_GETMINSIZE = 0x1105,  // frame -> dialog: wParam dock type, lParam DWORD* packed minimum size
-  DFM_SIZED = 0x1106,       // dialog -> frame: the dialog's WM_SIZE arguments
-  DFM_LAYOUT = 0x1107,      // frame -> dialog: wParam dock type, lParam DWORD* packed size in/out
-  DFM_SHOW = 0x1109,        // dialog -> frame: wParam 5 shown, 0 hidden
-  DFM_QUERYCLOSE = 0x110B,  // frame -> dialog: lParam points at an int, -1 back when it may close
-  DFM_ACTIVATE = 0x110D,    // frame -> dialog: WM_ACTIVATE's wParam
-};
+#include <album.h>
 
 // Dock types, as the dialog knows them.
 enum DockSide : int {

@@ -151,12 +151,7 @@ HWND ManagerHost::Create() {
 }
 
 HWND ManagerHost::OpenManager() {
-  HWND dialog = OpenAlbumManagerEx(window_, paths_.albums.c_str(), 80, 60, 1);
-  // The frame was activated as it appeared, before the manager was entered
-  // among the thread's managers: the new manager hears it once more, so
-  // that it is the active one the menus act on.
-  if (dialog) SendMessageA(dialog, DFM_ACTIVATE, WA_ACTIVE, 0);
-  return dialog;
+  return OpenAlbumManagerEx(window_, paths_.albums.c_str(), 80, 60, 1);
 }
 
 // The manager dialog is the frame's child.

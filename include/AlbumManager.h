@@ -116,6 +116,17 @@ enum {
   ALBUM_NAME_BARE = 3,
 };
 
+// Messages between a host's dock frame and the manager dialog it holds.
+// Dock types: 0 floating, 1 left, 2 top, 4 right, 8 bottom.
+enum : UINT {
+  DFM_GETMINSIZE = 0x1105,  // frame -> dialog: wParam dock type, lParam DWORD* packed minimum size
+  DFM_SIZED = 0x1106,       // dialog -> frame: the dialog's WM_SIZE arguments
+  DFM_LAYOUT = 0x1107,      // frame -> dialog: wParam dock type, lParam DWORD* packed size in/out
+  DFM_SHOW = 0x1109,        // dialog -> frame: wParam 5 shown, 0 hidden
+  DFM_QUERYCLOSE = 0x110B,  // frame -> dialog: lParam points at an int, -1 back when it may close
+  DFM_ACTIVATE = 0x110D,    // frame -> dialog: WM_ACTIVATE's wParam
+};
+
 // Packs a size the way the dock frame exchanges it: height high, width low.
 inline DWORD PackDockSize(int width, int height) {
   return (static_cast<DWORD>(height & 0xFFFF) << 16) | static_cast<DWORD>(width & 0xFFFF);

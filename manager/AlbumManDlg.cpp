@@ -24,16 +24,6 @@
 
 namespace {
 
-// Messages of the host's dock frame.
-enum : UINT {
-  DFM_GETMINSIZE = 0x1105,
-  DFM_SIZED = 0x1106,
-  DFM_LAYOUT = 0x1107,
-  DFM_SHOW = 0x1109,
-  DFM_QUERYCLOSE = 0x110B,
-  DFM_ACTIVATE = 0x110D,
-};
-
 const UINT_PTR kAutoScrollTimer = 1;
 const UINT kAutoScrollPeriod = 500;
 
@@ -125,6 +115,10 @@ BOOL OnInitDialog(HWND dialog, CAlbumMan* manager) {
     if (library.EnableToolbar) library.EnableToolbar(toolbar, IDM_TB_PRINT, options.printAllowed);
   }
 
+  // Entered among the thread's managers before anything is shown: showing
+  // the dialog or its frame activates it, and that activation must find it
+  // to make it the thread's active manager.
+  if (CThreadRegistry* registry = GetThreadRegistry()) registry->AddManager(GetCurrentThreadId(), manager);
   if (options.dockCreate) {
     manager->m_hDockFrame = options.dockCreate(dialog, 15, 0, true);
     if (manager->m_hDockFrame && options.dockQuery && !options.dockQuery(manager->m_hDockFrame)) {
@@ -133,7 +127,6 @@ BOOL OnInitDialog(HWND dialog, CAlbumMan* manager) {
     ShowWindow(dialog, SW_SHOW);
     if (IsWindow(manager->m_hDockFrame)) SendMessageA(manager->m_hDockFrame, DFM_SHOW, 5, 0);
   }
-  if (CThreadRegistry* registry = GetThreadRegistry()) registry->AddManager(GetCurrentThreadId(), manager);
 
   manager->m_hCloseBitmap = static_cast<HBITMAP>(
       LoadImageA(GetResourceModule(), MAKEINTRESOURCEA(IDB_CLOSE_BUTTON), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));

@@ -113,6 +113,12 @@ HWND CreateFrame(HWND dialog, int, int, bool) {
   g_frameDialog = dialog;
   return g_frame;
 }
+// A host's frame is activated as it appears, and tells its dialog so.
+HWND CreateActivatedFrame(HWND dialog, int, int, bool) {
+  g_frameDialog = dialog;
+  SendMessageA(dialog, DFM_ACTIVATE, WA_ACTIVE, 0);
+  return g_frame;
+}
 int QueryFrame(HWND) { return 1; }
 int g_released = 0;
 int ReleaseFrame(HWND, HWND) {
@@ -797,6 +803,28 @@ TEST_F(AlbumManagerTest, DockFrameCloseQueryReportsTheRefusalOnce) {
   EXPECT_EQ(record[0], -1) << "reported once only";
   EXPECT_FALSE(IsWindow(dialog)) << "No let the frame close it";
   EXPECT_EQ(g_released, 1) << "the frame is released";
+  DestroyWindow(g_frame);
+}
+
+TEST_F(AlbumManagerTest, ANewlyOpenedDockedManagerBecomesTheActiveOne) {
+  WriteAlbum("first", 1);
+  g_frame = CreateWindowExA(0, "ManagerTestFrame", "frame", WS_OVERLAPPEDWINDOW, 0, 0, 300, 300, nullptr, nullptr,
+                            GetModuleHandleA(nullptr), nullptr);
+  ASSERT_NE(g_frame, nullptr);
+  SetDockFunction(CreateActivatedFrame, QueryFrame, ReleaseFrame);
+  HWND first = Open();
+  ASSERT_NE(first, nullptr);
+  SendMessageA(first, DFM_ACTIVATE, WA_CLICKACTIVE, 0);
+  EXPECT_EQ(GetActiveAlbum(nullptr, ALBUM_NAME_BARE), first);
+  HWND second = Open();
+  ASSERT_NE(second, nullptr);
+  EXPECT_EQ(GetActiveAlbum(nullptr, ALBUM_NAME_BARE), second) << "its frame's activation made it the active one";
+  SendMessageA(first, DFM_ACTIVATE, WA_CLICKACTIVE, 0);
+  EXPECT_EQ(GetActiveAlbum(nullptr, ALBUM_NAME_BARE), first);
+  for (HWND dialog : {first, second}) {
+    Manager(dialog)->m_bModified = 0;
+    DestroyWindow(dialog);
+  }
   DestroyWindow(g_frame);
 }
 
