@@ -19,6 +19,7 @@ extern "C" {
 }
 
 #include "../components/batch/BatchResource.h"
+#include "../components/resources/resource.h"
 #include "../manager/AlbumMan.h"
 #include "../manager/ThreadRegistry.h"
 #include "../platform/batchel.h"
@@ -517,4 +518,64 @@ TEST_F(BatchTest, CancelStopsBetweenFiles) {
   int changed = 0;
   for (int i = 0; i < 3; ++i) changed += Bytes(files[i]) != before[i];
   EXPECT_EQ(changed, 1);
+}
+
+// The manager's batch button, the way a user reaches the library: the
+// selected picture of the shown album is turned on disk and the album shows
+// the turned picture at once.
+TEST_F(BatchTest, ManagersBatchButtonTurnsTheSelectionAndRefreshesTheAlbum) {
+  InitCurUserPath((folder_.path() + "\\").c_str());
+  const std::string albums = folder_.File("albums");
+  ASSERT_TRUE(CreateDirectoryA(albums.c_str(), nullptr));
+  const Pixels tiles = TiledPixels(64, 48);
+  const std::string turned = Jpeg("turned.jpg", tiles);
+  const std::string kept = Jpeg("kept.jpg", tiles);
+  // Written long ago: the album's times have whole seconds, and the turn
+  // must be seen as a change even within the second the test wrote them.
+  FILETIME longAgo{};
+  SYSTEMTIME april2002{2002, 4, 3, 3, 12, 0, 0, 0};
+  SystemTimeToFileTime(&april2002, &longAgo);
+  for (const std::string& file : {turned, kept}) {
+    HANDLE h = CreateFileA(file.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    SetFileTime(h, &longAgo, nullptr, &longAgo);
+    CloseHandle(h);
+  }
+  Pixels turnedBefore, keptBefore;
+  ASSERT_TRUE(DecodeStored(turned, &turnedBefore));
+  ASSERT_TRUE(DecodeStored(kept, &keptBefore));
+  {
+    CAlbumDoc2 document;
+    document.Insert(MakeItem(ItemSpec(turned)), nullptr);
+    document.Insert(MakeItem(ItemSpec(kept)), nullptr);
+    ASSERT_NE(document.Save((albums + "\\trip.abm").c_str()), 0);
+  }
+
+  g_script = nullptr;  // the manager's own dialog is no box to answer
+  HWND dialog = OpenAlbumManagerEx(parent_, albums.c_str(), 64, 64, 0);
+  g_script = &script_;
+  ASSERT_NE(dialog, nullptr);
+  auto* manager = reinterpret_cast<CAlbumMan*>(GetWindowLongPtrA(dialog, GWLP_USERDATA));
+  CAlbum* album = manager->GetAlbum();
+  ASSERT_NE(album, nullptr);
+  ASSERT_EQ(album->GetThumbNailCount(), 2);
+  ASSERT_EQ(album->SetCurrentFocus(1), 1);
+
+  SendMessageA(dialog, WM_COMMAND, IDM_TB_BATCH, 0);
+  EXPECT_EQ(script_.dialogs, 1);
+  EXPECT_TRUE(script_.messages.empty());
+  Pixels after;
+  ASSERT_TRUE(DecodeStored(turned, &after));
+  EXPECT_TRUE(Same(after, Turned(turnedBefore, Turn::Clockwise))) << "got " << after.width << "x" << after.height;
+  ASSERT_TRUE(DecodeStored(kept, &after));
+  EXPECT_TRUE(Same(after, keptBefore)) << "the unselected picture is left alone";
+
+  CThumbnail2* first = album->GetDocument()->GetThumbnail(1);
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(first->GetInfo()->aiWidth, 48) << "the album shows the turned picture";
+  EXPECT_EQ(first->GetInfo()->aiHeight, 64);
+  EXPECT_GT(first->GetInfo()->aiThumbHeight, first->GetInfo()->aiThumbWidth);
+
+  manager->m_bModified = 0;
+  DestroyWindow(dialog);
 }
