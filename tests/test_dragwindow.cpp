@@ -125,7 +125,6 @@ class DragWindowTest : public ::testing::Test {
 
   void TearDown() override {
     if (buttonDown_) LeftUp();
-    if (ctrlDown_) KeyUp(VK_CONTROL);
     CancelDrag();
     PumpUntilIdle();
     EXPECT_EQ(DragWindow(), nullptr) << "Expected no drag window after the test, got one";
@@ -149,10 +148,11 @@ class DragWindowTest : public ::testing::Test {
     PumpUntil([] { return DragWindow() == nullptr; }, 2000);
   }
 
-  void HoldCtrl() {
-    KeyDown(VK_CONTROL);
-    ctrlDown_ = true;
-    PumpUntilIdle();
+  // Ctrl is pressed with the release, in one go (see WithCtrl).
+  void ReleaseWithCtrl() {
+    WithCtrl({MOUSEEVENTF_LEFTUP});
+    buttonDown_ = false;
+    PumpUntil([] { return DragWindow() == nullptr; }, 2000);
   }
 
   // Presses in the source and moves right by the drag distance.
@@ -177,7 +177,6 @@ class DragWindowTest : public ::testing::Test {
   HWND source_ = nullptr;
   HWND target_ = nullptr;
   bool buttonDown_ = false;
-  bool ctrlDown_ = false;
 };
 
 constexpr POINT DragWindowTest::kPress;
@@ -485,8 +484,7 @@ TEST_F(DragWindowTest, CtrlHeldAtTheReleaseReachesEveryReleaseStep) {
   MakeAcceptor(targetRole_);
   StartDrag();
   MoveTo(target_, POINT{50, 50});
-  HoldCtrl();  // after the last move: moving the cursor forgets Ctrl under Wine
-  Release();
+  ReleaseWithCtrl();
   int releaseSteps = 0;
   for (const Recorded& step : recorder_.Merged()) {
     if (!step.hasDrag || step.drag.ddAction == DRAG_OVER) continue;

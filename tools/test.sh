@@ -18,7 +18,4 @@ if [ -z "${DISPLAY:-}" ]; then albumkit_start_xvfb; fi
 albumkit_start_session
 
 cd "$build"
-# Window tests drive real input through Wine on a virtual display; on a busy
-# machine an input event can still arrive late, so a failed test executable
-# gets one more run. A real fault fails both.
-ctest --output-on-failure -j2 --timeout 600 --repeat until-pass:2 "$@"
+ctest --output-on-failure -j2 --timeout 600 "$@"

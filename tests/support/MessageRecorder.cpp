@@ -444,6 +444,25 @@ void KeyDown(WORD key) {
   PumpUntil([key] { return (GetAsyncKeyState(key) & 0x8000) != 0; }, 2000);
 }
 
+void WithCtrl(std::initializer_list<DWORD> buttons) {
+  std::vector<INPUT> inputs;
+  INPUT key = {};
+  key.type = INPUT_KEYBOARD;
+  key.ki.wVk = VK_CONTROL;
+  key.ki.wScan = static_cast<WORD>(MapVirtualKeyA(VK_CONTROL, 0));
+  inputs.push_back(key);
+  for (DWORD flags : buttons) {
+    INPUT button = {};
+    button.type = INPUT_MOUSE;
+    button.mi.dwFlags = flags;
+    inputs.push_back(button);
+  }
+  key.ki.dwFlags = KEYEVENTF_KEYUP;
+  inputs.push_back(key);
+  SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+  PumpUntilIdle();
+}
+
 void KeyUp(WORD key) {
   SendKey(key, KEYEVENTF_KEYUP);
   PumpUntil([key] { return (GetAsyncKeyState(key) & 0x8000) == 0; }, 2000);

@@ -136,6 +136,15 @@ void LeftDown();
 void LeftUp();
 void KeyDown(WORD key);
 void KeyUp(WORD key);
+// Button actions (MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP) made with Ctrl
+// held, all in one SendInput call: Ctrl down, the actions, Ctrl up. Wine
+// sets its modifier keys from the X server's keyboard whenever the X server
+// reports a window entered or focused, and there the test's Ctrl is never
+// down; on a busy machine such a report can be handled between a separate
+// KeyDown and the button, and the button then goes without Ctrl. Nothing
+// is handled between inputs of one call, and the buttons' messages carry
+// MK_CONTROL as a user's would.
+void WithCtrl(std::initializer_list<DWORD> buttons);
 
 // The centre of a window's client area in screen coordinates.
 POINT ScreenCentre(HWND window);
