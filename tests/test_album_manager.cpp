@@ -259,6 +259,14 @@ protected:
     SetDockFunction(nullptr, nullptr, nullptr);
   }
 
+  // Managers opened from now on ask create for their frame, which is g_frame.
+  static bool UseFrame(ALBUMDOCKCREATEPROC create) {
+    g_frame = CreateWindowExA(0, "ManagerTestFrame", "frame", WS_OVERLAPPEDWINDOW, 0, 0, 300, 300, nullptr, nullptr,
+                              GetModuleHandleA(nullptr), nullptr);
+    SetDockFunction(create, QueryFrame, ReleaseFrame);
+    return g_frame != nullptr;
+  }
+
   std::string AlbumFolder() const { return folder_.File("albums"); }
   std::string AlbumFile(const std::string& name) const { return AlbumFolder() + "\\" + name + ".abm"; }
 
@@ -780,10 +788,7 @@ TEST_F(AlbumManagerTest, CloseWithYesNoCancel) {
 
 TEST_F(AlbumManagerTest, DockFrameCloseQueryReportsTheRefusalOnce) {
   WriteAlbum("docked", 2);
-  g_frame = CreateWindowExA(0, "ManagerTestFrame", "frame", WS_OVERLAPPEDWINDOW, 0, 0, 300, 300, nullptr, nullptr,
-                            GetModuleHandleA(nullptr), nullptr);
-  ASSERT_NE(g_frame, nullptr);
-  SetDockFunction(CreateFrame, QueryFrame, ReleaseFrame);
+  ASSERT_TRUE(UseFrame(CreateFrame));
   g_released = 0;
   g_frameLog.answers.clear();
   HWND dialog = Open();
@@ -808,10 +813,7 @@ TEST_F(AlbumManagerTest, DockFrameCloseQueryReportsTheRefusalOnce) {
 
 TEST_F(AlbumManagerTest, ANewlyOpenedDockedManagerBecomesTheActiveOne) {
   WriteAlbum("first", 1);
-  g_frame = CreateWindowExA(0, "ManagerTestFrame", "frame", WS_OVERLAPPEDWINDOW, 0, 0, 300, 300, nullptr, nullptr,
-                            GetModuleHandleA(nullptr), nullptr);
-  ASSERT_NE(g_frame, nullptr);
-  SetDockFunction(CreateActivatedFrame, QueryFrame, ReleaseFrame);
+  ASSERT_TRUE(UseFrame(CreateActivatedFrame));
   HWND first = Open();
   ASSERT_NE(first, nullptr);
   SendMessageA(first, DFM_ACTIVATE, WA_CLICKACTIVE, 0);
