@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Runs the whole test suite N times in a row (default 20) while every core is
+# kept busy by a CPU hog, without any retry; stops at the first failed run.
+#   tools/soak.sh [runs] [ctest arguments...]
+# Builds first, then uses one Xvfb and one wineserver for all runs.
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build="${ALBUMKIT_BUILD:-$root/build}"
+runs="${1:-20}"
+[ $# -gt 0 ] && shift
+"$root/tools/build.sh"
+
+source "$root/tools/wineenv.sh"
+albumkit_wine_env "$build"
+albumkit_ensure_prefix
+hogs=()
+cleanup() {
+  for pid in "${hogs[@]}"; do kill "$pid" 2>/dev/null || true; done
+  "$ALBUMKIT_WINESERVER" -k >/dev/null 2>&1 || true
+  albumkit_stop_xvfb
+}
+trap cleanup EXIT
+if [ -z "${DISPLAY:-}" ]; then albumkit_start_xvfb; fi
+albumkit_start_session
+
+# One busy loop per core, at the same priority as the tests.
+for _ in $(seq "$(nproc)"); do
+  ( while :; do :; done ) &
+  hogs+=("$!")
+done
+
+cd "$build"
+start=$(date +%s)
+for run in $(seq "$runs"); do
+  if ! ctest -j2 --timeout 600 --output-on-failure "$@" >"$build/soak-run.log" 2>&1; then
+    tail -40 "$build/soak-run.log"
+    echo "soak: run $run of $runs failed after $(( $(date +%s) - start )) s (log: $build/soak-run.log)"
+    exit 1
+  fi
+  echo "soak: run $run of $runs green ($(( $(date +%s) - start )) s so far)"
+done
+echo "soak: $runs consecutive green runs under a CPU hog on $(nproc) cores, no retries, $(( $(date +%s) - start )) s"
