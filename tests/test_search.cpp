@@ -1,6 +1,7 @@
 // Searching a table by name, description, type, date and size, and stopping.
 #include <gtest/gtest.h>
 
+#include <limits.h>
 #include <string.h>
 #include <time.h>
 
@@ -122,6 +123,57 @@ TEST_F(SearchTest, SizeBoundIsAtLeastOrAtMost) {
   EXPECT_EQ(Find(criteria), (Paths{"C:\\Holiday\\Beach.jpg", "C:\\holiday\\beach2.JPG", "C:\\work\\Chart.png"}));
   criteria.nSizeBound = -102400;
   EXPECT_EQ(Find(criteria), (Paths{"C:\\holiday\\beach2.JPG", "D:\\scans\\page.tiff"}));
+}
+
+TEST_F(SearchTest, SizesOfTwoGigabytesAndMoreAreLarge) {
+  const DWORD threeGiB = 3u << 30;
+  table_.Append({"E:\\video\\take.png", threeGiB, 0, ""});
+  table_.Append({"E:\\video\\largest.png", 0xFFFFFFFFu, 0, ""});
+  tagAlbumSearchCreteria criteria = NoCriteria();
+  Put(criteria.szName, "E:\\");
+  criteria.nSizeBound = 1 << 20;
+  EXPECT_EQ(Find(criteria), (Paths{"E:\\video\\take.png", "E:\\video\\largest.png"})) << "at least 1 MB";
+  criteria.nSizeBound = -(1 << 20);
+  EXPECT_EQ(Find(criteria), Paths{}) << "at most 1 MB";
+  criteria.nSizeBound = INT_MIN;
+  EXPECT_EQ(Find(criteria), Paths{}) << "at most 2 GiB";
+}
+
+// A sparse file of 3 GiB made on the spot; the size recorded for it must
+// survive into the search.
+TEST_F(SearchTest, ItemOfAThreeGigabyteFileOnDiskIsLarge) {
+  char folder[MAX_PATH];
+  ASSERT_GT(GetTempPathA(MAX_PATH, folder), 0u);
+  std::string path = std::string(folder) + "albumkit-large-" + std::to_string(GetCurrentProcessId()) + ".png";
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  DWORD ignored = 0;
+  DeviceIoControl(file, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &ignored, nullptr);
+  LARGE_INTEGER end;
+  end.QuadPart = 3LL << 30;
+  bool sized = SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && SetEndOfFile(file);
+  CloseHandle(file);
+  HTOVIMEM picture = MakeSolidDib(8, 8, 0x80);
+  CThumbnail2* item = sized ? CreateThumbnailFromPicture(picture, path.c_str(), 96, 96, "") : nullptr;
+  ToviMemFree(picture);
+  DeleteFileA(path.c_str());
+  ASSERT_TRUE(sized) << "could not make a 3 GiB file";
+  ASSERT_NE(item, nullptr);
+  EXPECT_EQ(item->GetInfo()->aiFileSize, 3u << 30);
+
+  TestTable large;
+  large.Insert(item, nullptr);
+  tagAlbumSearchCreteria criteria = NoCriteria();
+  criteria.nSizeBound = 1 << 20;
+  int position = 1;
+  std::unique_ptr<CThumbTable2> found(large.Search(criteria, position));
+  ASSERT_NE(found, nullptr);
+  EXPECT_EQ(found->GetCount(), 1) << "at least 1 MB";
+  criteria.nSizeBound = -(1 << 20);
+  position = 1;
+  found.reset(large.Search(criteria, position));
+  ASSERT_NE(found, nullptr);
+  EXPECT_EQ(found->GetCount(), 0) << "at most 1 MB";
 }
 
 TEST_F(SearchTest, AllTestsMustPass) {
