@@ -47,7 +47,10 @@ private:
         std::string name = data.cFileName;
         if (name == "." || name == "..") continue;
         std::string path = folder + "\\" + name;
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+          // A link goes, never what it leads to.
+          if (!RemoveDirectoryA(path.c_str())) DeleteFileA(path.c_str());
+        } else if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
           RemoveTree(path);
         } else {
           DeleteFileA(path.c_str());
@@ -117,6 +120,75 @@ TEST(EnumSubfolders, ListsDepthFirstWithoutDotEntries) {
   for (const std::string& path : found) {
     EXPECT_NE(path.substr(path.size() - 2), "\\.") << path;
   }
+}
+
+namespace {
+
+bool PathExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// Waits until path exists, woken by changes in its folder.
+bool WaitForPath(const std::string& folder, const std::string& path, DWORD timeoutMs) {
+  HANDLE change = FindFirstChangeNotificationA(folder.c_str(), FALSE, FILE_NOTIFY_CHANGE_DIR_NAME | FILE_NOTIFY_CHANGE_FILE_NAME);
+  const DWORD start = GetTickCount();
+  bool found = PathExists(path);
+  while (!found && GetTickCount() - start < timeoutMs) {
+    // Short slices, in case the change is not reported.
+    if (change != INVALID_HANDLE_VALUE) {
+      WaitForSingleObject(change, 100);
+      FindNextChangeNotification(change);
+    } else {
+      WaitForSingleObject(GetCurrentProcess(), 100);
+    }
+    found = PathExists(path);
+  }
+  if (change != INVALID_HANDLE_VALUE) FindCloseChangeNotification(change);
+  return found;
+}
+
+// A symbolic link folder\name leading to target, relative to folder. Wine's
+// CreateSymbolicLink makes nothing, but Wine starts the host's own programs,
+// so there the host's ln makes the link (and finishes on its own time).
+bool MakeFolderLink(const std::string& folder, const std::string& name, const std::string& target) {
+  std::string link = folder + "\\" + name;
+  const DWORD allowUnprivileged = 0x2;
+  if (CreateSymbolicLinkA(link.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY | allowUnprivileged) &&
+      PathExists(link)) {
+    return true;
+  }
+  std::string unixTarget = target;
+  std::replace(unixTarget.begin(), unixTarget.end(), '\\', '/');
+  std::string command = "ln -s " + unixTarget + " " + name;
+  STARTUPINFOA startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessA("Z:\\bin\\ln", &command[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
+                      &process)) {
+    return false;
+  }
+  if (process.hThread) CloseHandle(process.hThread);
+  if (process.hProcess) CloseHandle(process.hProcess);
+  return WaitForPath(folder, link, 30000);
+}
+
+}  // namespace
+
+TEST(EnumSubfolders, LinksAreNeitherListedNorEntered) {
+  FolderTree tree;
+  std::string a = tree.Folder("a");
+  std::string inner = tree.Folder("a\\inner");
+  std::string b = tree.Folder("b");
+  ASSERT_TRUE(MakeFolderLink(a, "up", "..")) << "a link to the folder above";
+  ASSERT_TRUE(MakeFolderLink(b, "self", ".")) << "a link to its own folder";
+  ASSERT_TRUE(MakeFolderLink(tree.root(), "beside", "a")) << "a link to a sibling";
+  ASSERT_TRUE(PathExists(a + "\\up\\b\\self\\self")) << "the links lead where they should";
+
+  char* list = nullptr;
+  int count = 0;
+  EXPECT_EQ(EnumSubfolders(tree.root().c_str(), &list, &count), 0);
+  std::vector<std::string> found = Entries(list, count);
+  free(list);
+  std::sort(found.begin(), found.end());
+  EXPECT_EQ(found, (std::vector<std::string>{a, inner, b}));
 }
 
 TEST(EnumSubfolders, ChecksItsArguments) {

@@ -7,6 +7,9 @@
 
 #include <memory>
 
+#include <windows.h>
+#include <winioctl.h>
+
 #include "../platform/pixamo.h"
 #include "ItemFactory.h"
 
