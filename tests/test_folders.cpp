@@ -47,10 +47,9 @@ private:
         std::string name = data.cFileName;
         if (name == "." || name == "..") continue;
         std::string path = folder + "\\" + name;
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-          // A link goes, never what it leads to.
-          if (!RemoveDirectoryA(path.c_str())) DeleteFileA(path.c_str());
-        } else if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        // Links are removed by whoever made them, and never entered.
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
           RemoveTree(path);
         } else {
           DeleteFileA(path.c_str());
@@ -126,49 +125,80 @@ namespace {
 
 bool PathExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-// Waits until path exists, woken by changes in its folder.
-bool WaitForPath(const std::string& folder, const std::string& path, DWORD timeoutMs) {
+// Waits until path exists (or, with present false, is gone), woken by
+// changes in its folder.
+bool WaitForPath(const std::string& folder, const std::string& path, bool present, DWORD timeoutMs) {
   HANDLE change = FindFirstChangeNotificationA(folder.c_str(), FALSE, FILE_NOTIFY_CHANGE_DIR_NAME | FILE_NOTIFY_CHANGE_FILE_NAME);
   const DWORD start = GetTickCount();
-  bool found = PathExists(path);
-  while (!found && GetTickCount() - start < timeoutMs) {
-    // Short slices, in case the change is not reported.
-    if (change != INVALID_HANDLE_VALUE) {
-      WaitForSingleObject(change, 100);
-      FindNextChangeNotification(change);
-    } else {
-      WaitForSingleObject(GetCurrentProcess(), 100);
-    }
-    found = PathExists(path);
+  bool done = PathExists(path) == present;
+  while (!done && GetTickCount() - start < timeoutMs) {
+    // Short slices, in case a change goes unreported.
+    WaitForSingleObject(change != INVALID_HANDLE_VALUE ? change : GetCurrentProcess(), 100);
+    if (change != INVALID_HANDLE_VALUE) FindNextChangeNotification(change);
+    done = PathExists(path) == present;
   }
   if (change != INVALID_HANDLE_VALUE) FindCloseChangeNotification(change);
-  return found;
+  return done;
 }
 
-// A symbolic link folder\name leading to target, relative to folder. Wine's
-// CreateSymbolicLink makes nothing, but Wine starts the host's own programs,
-// so there the host's ln makes the link (and finishes on its own time).
-bool MakeFolderLink(const std::string& folder, const std::string& name, const std::string& target) {
-  std::string link = folder + "\\" + name;
-  const DWORD allowUnprivileged = 0x2;
-  if (CreateSymbolicLinkA(link.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY | allowUnprivileged) &&
-      PathExists(link)) {
+// Symbolic links to folders, removed again at the end of the scope (before
+// the tree that holds them). Wine's CreateSymbolicLink makes nothing and its
+// deletes follow the link, but Wine starts the host's own programs: there
+// ln and rm do the work, each finishing on its own time.
+class FolderLinks {
+public:
+  FolderLinks() = default;
+  ~FolderLinks() {
+    for (const Link& link : links_) {
+      std::string path = link.folder + "\\" + link.name;
+      if (link.native) {
+        RemoveDirectoryA(path.c_str());
+      } else if (StartHostProgram("Z:\\bin\\rm", "rm -f " + link.name, link.folder)) {
+        WaitForPath(link.folder, path, false, 30000);
+      }
+    }
+  }
+  FolderLinks(const FolderLinks&) = delete;
+  FolderLinks& operator=(const FolderLinks&) = delete;
+
+  // folder\name leading to target, relative to folder.
+  bool Make(const std::string& folder, const std::string& name, const std::string& target) {
+    std::string path = folder + "\\" + name;
+    const DWORD allowUnprivileged = 0x2;
+    if (CreateSymbolicLinkA(path.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY | allowUnprivileged) &&
+        PathExists(path)) {
+      links_.push_back({folder, name, true});
+      return true;
+    }
+    std::string unixTarget = target;
+    std::replace(unixTarget.begin(), unixTarget.end(), '\\', '/');
+    if (!StartHostProgram("Z:\\bin\\ln", "ln -s " + unixTarget + " " + name, folder)) return false;
+    links_.push_back({folder, name, false});
+    return WaitForPath(folder, path, true, 30000);
+  }
+
+private:
+  struct Link {
+    std::string folder;
+    std::string name;
+    bool native;
+  };
+
+  static bool StartHostProgram(const char* program, std::string commandLine, const std::string& folder) {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessA(program, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
+                        &process)) {
+      return false;
+    }
+    if (process.hThread) CloseHandle(process.hThread);
+    if (process.hProcess) CloseHandle(process.hProcess);
     return true;
   }
-  std::string unixTarget = target;
-  std::replace(unixTarget.begin(), unixTarget.end(), '\\', '/');
-  std::string command = "ln -s " + unixTarget + " " + name;
-  STARTUPINFOA startup{};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process{};
-  if (!CreateProcessA("Z:\\bin\\ln", &command[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
-                      &process)) {
-    return false;
-  }
-  if (process.hThread) CloseHandle(process.hThread);
-  if (process.hProcess) CloseHandle(process.hProcess);
-  return WaitForPath(folder, link, 30000);
-}
+
+  std::vector<Link> links_;
+};
 
 }  // namespace
 
@@ -177,9 +207,10 @@ TEST(EnumSubfolders, LinksAreNeitherListedNorEntered) {
   std::string a = tree.Folder("a");
   std::string inner = tree.Folder("a\\inner");
   std::string b = tree.Folder("b");
-  ASSERT_TRUE(MakeFolderLink(a, "up", "..")) << "a link to the folder above";
-  ASSERT_TRUE(MakeFolderLink(b, "self", ".")) << "a link to its own folder";
-  ASSERT_TRUE(MakeFolderLink(tree.root(), "beside", "a")) << "a link to a sibling";
+  FolderLinks links;
+  ASSERT_TRUE(links.Make(a, "up", "..")) << "a link to the folder above";
+  ASSERT_TRUE(links.Make(b, "self", ".")) << "a link to its own folder";
+  ASSERT_TRUE(links.Make(tree.root(), "beside", "a")) << "a link to a sibling";
   ASSERT_TRUE(PathExists(a + "\\up\\b\\self\\self")) << "the links lead where they should";
 
   char* list = nullptr;
