@@ -142,49 +142,32 @@ bool WaitForPath(const std::string& folder, const std::string& path, bool presen
 }
 
 // Symbolic links to folders, removed again at the end of the scope (before
-// the tree that holds them). Wine's CreateSymbolicLink makes nothing and its
-// deletes follow the link, but Wine starts the host's own programs: there
-// ln and rm do the work, each finishing on its own time.
+// the tree that holds them). Wine neither makes links (CreateSymbolicLink
+// makes nothing) nor deletes them (its deletes follow the link), but it
+// starts the host's own programs: ln and rm do the work, each finishing on
+// its own time.
 class FolderLinks {
 public:
   FolderLinks() = default;
   ~FolderLinks() {
-    for (const Link& link : links_) {
-      std::string path = link.folder + "\\" + link.name;
-      if (link.native) {
-        RemoveDirectoryA(path.c_str());
-      } else if (StartHostProgram("Z:\\bin\\rm", "rm -f " + link.name, link.folder)) {
-        WaitForPath(link.folder, path, false, 30000);
+    for (const auto& link : links_) {
+      if (Run("Z:\\bin\\rm", "rm -f " + link.second, link.first)) {
+        WaitForPath(link.first, link.first + "\\" + link.second, false, 30000);
       }
     }
   }
   FolderLinks(const FolderLinks&) = delete;
   FolderLinks& operator=(const FolderLinks&) = delete;
 
-  // folder\name leading to target, relative to folder.
+  // folder\name leading to target, a path relative to folder with "/".
   bool Make(const std::string& folder, const std::string& name, const std::string& target) {
-    std::string path = folder + "\\" + name;
-    const DWORD allowUnprivileged = 0x2;
-    if (CreateSymbolicLinkA(path.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY | allowUnprivileged) &&
-        PathExists(path)) {
-      links_.push_back({folder, name, true});
-      return true;
-    }
-    std::string unixTarget = target;
-    std::replace(unixTarget.begin(), unixTarget.end(), '\\', '/');
-    if (!StartHostProgram("Z:\\bin\\ln", "ln -s " + unixTarget + " " + name, folder)) return false;
-    links_.push_back({folder, name, false});
-    return WaitForPath(folder, path, true, 30000);
+    if (!Run("Z:\\bin\\ln", "ln -s " + target + " " + name, folder)) return false;
+    links_.emplace_back(folder, name);
+    return WaitForPath(folder, folder + "\\" + name, true, 30000);
   }
 
 private:
-  struct Link {
-    std::string folder;
-    std::string name;
-    bool native;
-  };
-
-  static bool StartHostProgram(const char* program, std::string commandLine, const std::string& folder) {
+  static bool Run(const char* program, std::string commandLine, const std::string& folder) {
     STARTUPINFOA startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process{};
@@ -192,12 +175,13 @@ private:
                         &process)) {
       return false;
     }
+    // Wine hands out no handles to wait on for a host program.
     if (process.hThread) CloseHandle(process.hThread);
     if (process.hProcess) CloseHandle(process.hProcess);
     return true;
   }
 
-  std::vector<Link> links_;
+  std::vector<std::pair<std::string, std::string>> links_;  // folder, name
 };
 
 }  // namespace

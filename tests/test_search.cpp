@@ -7,9 +7,6 @@
 
 #include <memory>
 
-#include <windows.h>
-#include <winioctl.h>
-
 #include "../platform/pixamo.h"
 #include "ItemFactory.h"
 
@@ -140,43 +137,6 @@ TEST_F(SearchTest, SizesOfTwoGigabytesAndMoreAreLarge) {
   EXPECT_EQ(Find(criteria), Paths{}) << "at most 1 MB";
   criteria.nSizeBound = INT_MIN;
   EXPECT_EQ(Find(criteria), Paths{}) << "at most 2 GiB";
-}
-
-// A sparse file of 3 GiB made on the spot; the size recorded for it must
-// survive into the search.
-TEST_F(SearchTest, ItemOfAThreeGigabyteFileOnDiskIsLarge) {
-  char folder[MAX_PATH];
-  ASSERT_GT(GetTempPathA(MAX_PATH, folder), 0u);
-  std::string path = std::string(folder) + "albumkit-large-" + std::to_string(GetCurrentProcessId()) + ".png";
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  ASSERT_NE(file, INVALID_HANDLE_VALUE);
-  DWORD ignored = 0;
-  DeviceIoControl(file, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &ignored, nullptr);
-  LARGE_INTEGER end;
-  end.QuadPart = 3LL << 30;
-  bool sized = SetFilePointerEx(file, end, nullptr, FILE_BEGIN) && SetEndOfFile(file);
-  CloseHandle(file);
-  HTOVIMEM picture = MakeSolidDib(8, 8, 0x80);
-  CThumbnail2* item = sized ? CreateThumbnailFromPicture(picture, path.c_str(), 96, 96, "") : nullptr;
-  ToviMemFree(picture);
-  DeleteFileA(path.c_str());
-  ASSERT_TRUE(sized) << "could not make a 3 GiB file";
-  ASSERT_NE(item, nullptr);
-  EXPECT_EQ(item->GetInfo()->aiFileSize, 3u << 30);
-
-  TestTable large;
-  large.Insert(item, nullptr);
-  tagAlbumSearchCreteria criteria = NoCriteria();
-  criteria.nSizeBound = 1 << 20;
-  int position = 1;
-  std::unique_ptr<CThumbTable2> found(large.Search(criteria, position));
-  ASSERT_NE(found, nullptr);
-  EXPECT_EQ(found->GetCount(), 1) << "at least 1 MB";
-  criteria.nSizeBound = -(1 << 20);
-  position = 1;
-  found.reset(large.Search(criteria, position));
-  ASSERT_NE(found, nullptr);
-  EXPECT_EQ(found->GetCount(), 0) << "at most 1 MB";
 }
 
 TEST_F(SearchTest, AllTestsMustPass) {
