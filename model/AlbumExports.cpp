@@ -5,8 +5,10 @@
 #include <string.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <memory>
 #include <new>
+#include <vector>
 
 #include "platform/Path.h"
 #include "platform/Text.h"
@@ -66,9 +68,81 @@ private:
   HANDLE handle_;
 };
 
+// A folder as the file system knows it, whatever path leads there.
+struct FolderIdentity {
+  DWORD volume;
+  DWORD indexHigh;
+  DWORD indexLow;
+  bool operator==(const FolderIdentity& other) const {
+    return volume == other.volume && indexHigh == other.indexHigh && indexLow == other.indexLow;
+  }
+};
+
+bool IdentityOf(const char* folder, FolderIdentity* identity) {
+  HANDLE handle = CreateFileA(folder, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION information;
+  bool known = GetFileInformationByHandle(handle, &information) != 0;
+  CloseHandle(handle);
+  if (!known) return false;
+  *identity = {information.dwVolumeSerialNumber, information.nFileIndexHigh, information.nFileIndexLow};
+  return true;
+}
+
+// Junctions and symbolic links are neither listed nor entered: one that
+// leads back to an ancestor would make the listing endless. Where links are
+// not reported as such (a file system seen through a compatibility layer
+// may show them as plain folders), a folder met again on the path from the
+// top is skipped for the same reason. ancestors holds the folders from the
+// top down to folder's parent.
+int ListSubfolders(const char* folder, char** list, int* count, std::vector<FolderIdentity>* ancestors) {
+  // Every name is searched, not only names without an extension, so that
+  // folders such as "2020.06" are listed too.
+  char pattern[MAX_PATH];
+  if (!JoinPath(pattern, folder, "*")) return -2;
+  WIN32_FIND_DATAA data;
+  FindScope find(pattern, &data);
+  if (!find.Found()) return -2;
+  FolderIdentity self;
+  bool selfKnown = IdentityOf(folder, &self);
+  if (selfKnown) ancestors->push_back(self);
+  int result = 0;
+  do {
+    if (AbortPictureProcessing()) {
+      result = -3;
+      break;
+    }
+    if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
+    if (strcmp(data.cFileName, ".") == 0 || strcmp(data.cFileName, "..") == 0) continue;
+    char path[MAX_PATH];
+    if (!JoinPath(path, folder, data.cFileName)) continue;
+    FolderIdentity child;
+    if (IdentityOf(path, &child) &&
+        std::find(ancestors->begin(), ancestors->end(), child) != ancestors->end()) {
+      continue;
+    }
+    if (!AppendPath(list, count, path)) {
+      result = -4;
+      break;
+    }
+    int inner = ListSubfolders(path, list, count, ancestors);
+    if (inner == -3 || inner == -4) {
+      result = inner;
+      break;
+    }
+  } while (find.Next(&data));
+  if (selfKnown) ancestors->pop_back();
+  return result;
+}
+
 }  // namespace
 
 ALBUM_API int LoadAlbum(const char* path, int* count, void*** pictures, tagALBUMINFOHEADER*** infos) {
+  // Refused before loading: loading may rewrite the album, and there would
+  // be nowhere to hand the pictures.
+  if (!count || !pictures || !infos) return -1;
   std::unique_ptr<CAlbumDoc2> document(new (std::nothrow) CAlbumDoc2);
   if (!document) return -1;
   if (!document->Load(path, 1)) return -2;
@@ -131,24 +205,12 @@ ALBUM_API int SplitAlbumPath(const char* full, char* folder, char* name) {
 
 ALBUM_API int EnumSubfolders(const char* folder, char** list, int* count) {
   if (!folder || !ListIsConsistent(list, count)) return -1;
-  // Every name is searched, not only names without an extension, so that
-  // folders such as "2020.06" are listed too.
-  char pattern[MAX_PATH];
-  if (!JoinPath(pattern, folder, "*")) return -2;
-  WIN32_FIND_DATAA data;
-  FindScope find(pattern, &data);
-  if (!find.Found()) return -2;
-  do {
-    if (AbortPictureProcessing()) return -3;
-    if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) continue;
-    if (strcmp(data.cFileName, ".") == 0 || strcmp(data.cFileName, "..") == 0) continue;
-    char path[MAX_PATH];
-    if (!JoinPath(path, folder, data.cFileName)) continue;
-    if (!AppendPath(list, count, path)) return -4;
-    int result = EnumSubfolders(path, list, count);
-    if (result == -3 || result == -4) return result;
-  } while (find.Next(&data));
-  return 0;
+  try {
+    std::vector<FolderIdentity> ancestors;
+    return ListSubfolders(folder, list, count, &ancestors);
+  } catch (const std::bad_alloc&) {
+    return -4;
+  }
 }
 
 ALBUM_API int EnumPictureFiles(const char* folder, char** list, int* count, const char* pattern) {

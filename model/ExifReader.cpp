@@ -590,6 +590,15 @@ public:
 
   void Copy(Row row, const char* text) { CopyText(rows_->szText[row], text); }
 
+  void CopyTrimmed(Row row, const char* text) {
+    while (*text == ' ') ++text;
+    size_t n = strlen(text);
+    while (n > 0 && text[n - 1] == ' ') --n;
+    CopyBytes(row, text, n);
+  }
+
+  bool IsEmpty(Row row) const { return rows_->szText[row][0] == '\0'; }
+
   void CopyBytes(Row row, const void* bytes, size_t count) {
     char text[EXIF_TEXT_SIZE];
     size_t n = BoundedLength(static_cast<const char*>(bytes), count);
@@ -622,6 +631,18 @@ public:
     Formatted(row, value, "%.1f %s", unit);
   }
 
+  // Exposures under a second read as fractions: "0.0 s" would say nothing
+  // about 1/125 s, the exposure of most photographs.
+  void Seconds(Row row, double seconds) {
+    if (seconds < 1.0) {
+      char unit[kLookupCapacity];
+      LoadText(IDS_UNIT_SECONDS, unit);
+      Formatted(row, 1.0 / seconds, "1/%.0f %s", unit);
+    } else {
+      Number(row, seconds, IDS_UNIT_SECONDS);
+    }
+  }
+
   void Formatted(Row row, double value, const char* format, const char* unit) {
     if (!isfinite(value)) return;
     char text[EXIF_TEXT_SIZE];
@@ -651,8 +672,9 @@ void FormatRows(tagEXIFROWS* rows, const tagEXIFVALUES* values, const tagEXIFPRE
   RowWriter out(rows, lookup, context);
   const tagEXIFVALUES& v = *values;
 
-  if (makeModel && makeModel->Make) out.Copy(kRowMake, makeModel->Make);
-  if (makeModel && makeModel->Model) out.Copy(kRowModel, makeModel->Model);
+  // Cameras pad make and model to a fixed width with spaces.
+  if (makeModel && makeModel->Make) out.CopyTrimmed(kRowMake, makeModel->Make);
+  if (makeModel && makeModel->Model) out.CopyTrimmed(kRowModel, makeModel->Model);
   out.CopyBytes(kRowExifVersion, v.ExifVersion, sizeof(v.ExifVersion));
   out.CopyBytes(kRowDateOriginal, v.DateTimeOriginal, sizeof(v.DateTimeOriginal));
   out.CopyBytes(kRowDateDigitized, v.DateTimeDigitized, sizeof(v.DateTimeDigitized));
@@ -665,16 +687,11 @@ void FormatRows(tagEXIFROWS* rows, const tagEXIFVALUES* values, const tagEXIFPRE
   if (v.ShutterSpeedValue.denominator) {
     double apex = double(int32_t(v.ShutterSpeedValue.numerator)) /
                   double(int32_t(v.ShutterSpeedValue.denominator));
-    double seconds = 1.0 / pow(2.0, apex);
-    if (seconds < 1.0) {
-      // Shorter exposures read as fractions: "0.0 s" would say nothing about
-      // 1/125 s, the exposure of most photographs.
-      char unit[kLookupCapacity];
-      out.LoadText(IDS_UNIT_SECONDS, unit);
-      out.Formatted(kRowExposureTime, pow(2.0, apex), "1/%.0f %s", unit);
-    } else {
-      out.Number(kRowExposureTime, seconds, IDS_UNIT_SECONDS);
-    }
+    out.Seconds(kRowExposureTime, 1.0 / pow(2.0, apex));
+  }
+  // Most cameras write only the exposure time itself, in seconds.
+  if (out.IsEmpty(kRowExposureTime) && v.ExposureTime.denominator && v.ExposureTime.numerator) {
+    out.Seconds(kRowExposureTime, Quotient(v.ExposureTime));
   }
   if (v.FNumber.denominator) out.Formatted(kRowFNumber, Quotient(v.FNumber), "F%.1f", "");
   if (v.FocalLength.denominator) {
@@ -693,7 +710,9 @@ void FormatRows(tagEXIFROWS* rows, const tagEXIFVALUES* values, const tagEXIFPRE
     snprintf(text, sizeof(text), "%s%d", prefix, int(v.ISOSpeedRatings[0]));
     out.Copy(kRowIso, text);
   }
-  out.String(kRowFlash, v.Flash == 0 ? IDS_FLASH_NOT_FIRED : IDS_FLASH_FIRED);
+  // Only bit 0 says whether the flash fired; the other bits describe its
+  // mode and return light (16 and 24 are "off" and "auto, did not fire").
+  out.String(kRowFlash, (v.Flash & 1) ? IDS_FLASH_FIRED : IDS_FLASH_NOT_FIRED);
   out.Choose(kRowLightSource, v.LightSource, kLightSources,
              sizeof(kLightSources) / sizeof(kLightSources[0]));
   out.Choose(kRowExposureProgram, v.ExposureProgram, kExposurePrograms,

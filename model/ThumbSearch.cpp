@@ -52,9 +52,12 @@ bool DateTest(const tagALBUMINFOHEADER* info, const tagAlbumSearchCreteria& crit
   return info->aiFileTime >= from && info->aiFileTime <= to;
 }
 
+// Sizes are compared unsigned: read as int, a file of 2 GiB or more would be
+// negative and fail every lower bound.
 bool SizeTest(const tagALBUMINFOHEADER* info, int bound) {
-  int size = static_cast<int>(info->aiFileSize);
-  return bound > 0 ? size >= bound : -size >= bound;
+  long long size = info->aiFileSize;
+  long long limit = bound;
+  return limit > 0 ? size >= limit : size <= -limit;
 }
 
 // A copy of a text field that stops at its end even when unterminated.

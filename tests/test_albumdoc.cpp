@@ -314,6 +314,24 @@ TEST_F(AlbumDocTest, LoadAlbumHandsEverythingToTheHost) {
   EXPECT_EQ(untouched, 77) << "outputs are not written on failure";
 }
 
+TEST_F(AlbumDocTest, LoadAlbumRefusesMissingOutputsAndAllocatesNothing) {
+  auto document = MakeDocument();
+  ASSERT_NE(document->Save(album_.c_str()), 0);
+  auto saved = Bytes(album_);
+  LONG before = ToviMemLiveCount();
+  int count = 77;
+  void** pictures = nullptr;
+  tagALBUMINFOHEADER** infos = nullptr;
+  EXPECT_EQ(LoadAlbum(album_.c_str(), nullptr, &pictures, &infos), -1);
+  EXPECT_EQ(LoadAlbum(album_.c_str(), &count, nullptr, &infos), -1);
+  EXPECT_EQ(LoadAlbum(album_.c_str(), &count, &pictures, nullptr), -1);
+  EXPECT_EQ(count, 77);
+  EXPECT_EQ(pictures, nullptr);
+  EXPECT_EQ(infos, nullptr);
+  EXPECT_EQ(ToviMemLiveCount(), before) << "nothing is left allocated";
+  EXPECT_EQ(Bytes(album_), saved);
+}
+
 TEST_F(AlbumDocTest, XmlExportListsTheAlbum) {
   auto document = MakeDocument();
   document->GetThumbnail(2)->GetInfo()->aiDescription[0] = '\0';

@@ -301,7 +301,9 @@ TEST_F(ExifFiles, MissingValuesAndZeroDenominatorsLeaveRowsEmpty) {
 
 TEST_F(ExifFiles, FlashLightSourceAndProgramChoices) {
   struct Choice { uint16_t value; UINT id; };
-  for (Choice c : {Choice{0, IDS_FLASH_NOT_FIRED}, {1, IDS_FLASH_FIRED}, {0x10, IDS_FLASH_FIRED},
+  // Bit 0 alone says whether the flash fired: 16 is "off", 24 "auto, did not fire".
+  for (Choice c : {Choice{0, IDS_FLASH_NOT_FIRED}, {1, IDS_FLASH_FIRED}, {0x10, IDS_FLASH_NOT_FIRED},
+                   {0x18, IDS_FLASH_NOT_FIRED}, {0x19, IDS_FLASH_FIRED}, {0x20, IDS_FLASH_NOT_FIRED},
                    {0x4F, IDS_FLASH_FIRED}}) {
     ExifBuilder b(false);
     b.Short(kExifIfd, 0x9209, c.value);
@@ -355,6 +357,39 @@ TEST_F(ExifFiles, NumberRows) {
   ExifBuilder bias(false);
   bias.Rational(kExifIfd, 0x9204, 2, 3, 10);
   EXPECT_EQ(Text(bias, kExposureBias), "") << "the exposure bias row shows no value";
+}
+
+TEST_F(ExifFiles, ExposureTimeStandsInForAMissingShutterSpeed) {
+  const std::string seconds = " " + Res(IDS_UNIT_SECONDS);
+  struct Case { uint32_t numerator, denominator; std::string text; };
+  for (const Case& c : {Case{1, 250, "1/250" + seconds}, Case{10, 1250, "1/125" + seconds},
+                        Case{5, 10, "1/2" + seconds}, Case{1, 1, "1.0" + seconds},
+                        Case{25, 10, "2.5" + seconds}, Case{1, 0, ""}, Case{0, 1, ""}}) {
+    for (bool bigEndian : {false, true}) {
+      ExifBuilder b(bigEndian);
+      b.Rational(kExifIfd, 0x829A, c.numerator, c.denominator);
+      EXPECT_EQ(Text(b, kExposureTime), c.text)
+          << "ExposureTime " << c.numerator << "/" << c.denominator << (bigEndian ? " MM" : " II");
+    }
+  }
+  ExifBuilder both(false);
+  both.Rational(kExifIfd, 0x829A, 1, 60).Rational(kExifIfd, 0x9201, 6, 1, 10);
+  EXPECT_EQ(Text(both, kExposureTime), "1/64" + seconds) << "the shutter speed goes first";
+}
+
+TEST_F(ExifFiles, MakeAndModelAreShownWithoutPaddingSpaces) {
+  ExifBuilder b(true);
+  b.Ascii(kIfd0, 0x010F, "  PADDED MAKER CO.       ").Ascii(kIfd0, 0x0110, "Model  Z 9          ");
+  Reading r(Write("padded.jpg", b.Jpeg()));
+  ASSERT_EQ(r.result, 1);
+  EXPECT_EQ(r.Text(kMake), "PADDED MAKER CO.");
+  EXPECT_EQ(r.Text(kModel), "Model  Z 9") << "inner spaces stay";
+
+  ExifBuilder blank(false);
+  blank.Ascii(kIfd0, 0x010F, "        ").Ascii(kIfd0, 0x0110, "X");
+  Reading s(Write("blank.jpg", blank.Jpeg()));
+  EXPECT_EQ(s.Text(kMake), "");
+  EXPECT_EQ(s.Text(kModel), "X");
 }
 
 // ---------------------------------------------------------------------------

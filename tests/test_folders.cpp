@@ -47,6 +47,8 @@ private:
         std::string name = data.cFileName;
         if (name == "." || name == "..") continue;
         std::string path = folder + "\\" + name;
+        // Links are removed by whoever made them, and never entered.
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) continue;
         if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
           RemoveTree(path);
         } else {
@@ -117,6 +119,91 @@ TEST(EnumSubfolders, ListsDepthFirstWithoutDotEntries) {
   for (const std::string& path : found) {
     EXPECT_NE(path.substr(path.size() - 2), "\\.") << path;
   }
+}
+
+namespace {
+
+bool PathExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// Waits until path exists (or, with present false, is gone), woken by
+// changes in its folder.
+bool WaitForPath(const std::string& folder, const std::string& path, bool present, DWORD timeoutMs) {
+  HANDLE change = FindFirstChangeNotificationA(folder.c_str(), FALSE, FILE_NOTIFY_CHANGE_DIR_NAME | FILE_NOTIFY_CHANGE_FILE_NAME);
+  const DWORD start = GetTickCount();
+  bool done = PathExists(path) == present;
+  while (!done && GetTickCount() - start < timeoutMs) {
+    // Short slices, in case a change goes unreported.
+    WaitForSingleObject(change != INVALID_HANDLE_VALUE ? change : GetCurrentProcess(), 100);
+    if (change != INVALID_HANDLE_VALUE) FindNextChangeNotification(change);
+    done = PathExists(path) == present;
+  }
+  if (change != INVALID_HANDLE_VALUE) FindCloseChangeNotification(change);
+  return done;
+}
+
+// Symbolic links to folders, removed again at the end of the scope (before
+// the tree that holds them). Wine neither makes links (CreateSymbolicLink
+// makes nothing) nor deletes them (its deletes follow the link), but it
+// starts the host's own programs: ln and rm do the work, each finishing on
+// its own time.
+class FolderLinks {
+public:
+  FolderLinks() = default;
+  ~FolderLinks() {
+    for (const auto& link : links_) {
+      if (Run("Z:\\bin\\rm", "rm -f " + link.second, link.first)) {
+        WaitForPath(link.first, link.first + "\\" + link.second, false, 30000);
+      }
+    }
+  }
+  FolderLinks(const FolderLinks&) = delete;
+  FolderLinks& operator=(const FolderLinks&) = delete;
+
+  // folder\name leading to target, a path relative to folder with "/".
+  bool Make(const std::string& folder, const std::string& name, const std::string& target) {
+    if (!Run("Z:\\bin\\ln", "ln -s " + target + " " + name, folder)) return false;
+    links_.emplace_back(folder, name);
+    return WaitForPath(folder, folder + "\\" + name, true, 30000);
+  }
+
+private:
+  static bool Run(const char* program, std::string commandLine, const std::string& folder) {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessA(program, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
+                        &process)) {
+      return false;
+    }
+    // Wine hands out no handles to wait on for a host program.
+    if (process.hThread) CloseHandle(process.hThread);
+    if (process.hProcess) CloseHandle(process.hProcess);
+    return true;
+  }
+
+  std::vector<std::pair<std::string, std::string>> links_;  // folder, name
+};
+
+}  // namespace
+
+TEST(EnumSubfolders, LinksAreNeitherListedNorEntered) {
+  FolderTree tree;
+  std::string a = tree.Folder("a");
+  std::string inner = tree.Folder("a\\inner");
+  std::string b = tree.Folder("b");
+  FolderLinks links;
+  ASSERT_TRUE(links.Make(a, "up", "..")) << "a link to the folder above";
+  ASSERT_TRUE(links.Make(b, "self", ".")) << "a link to its own folder";
+  ASSERT_TRUE(links.Make(tree.root(), "beside", "a")) << "a link to a sibling";
+  ASSERT_TRUE(PathExists(a + "\\up\\b\\self\\self")) << "the links lead where they should";
+
+  char* list = nullptr;
+  int count = 0;
+  EXPECT_EQ(EnumSubfolders(tree.root().c_str(), &list, &count), 0);
+  std::vector<std::string> found = Entries(list, count);
+  free(list);
+  std::sort(found.begin(), found.end());
+  EXPECT_EQ(found, (std::vector<std::string>{a, inner, b}));
 }
 
 TEST(EnumSubfolders, ChecksItsArguments) {

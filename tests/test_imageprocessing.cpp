@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "../platform/pixamo.h"
+#include "MessageRecorder.h"
 
 namespace {
 
@@ -839,6 +840,92 @@ TEST(StopQuery, InstalledTestDecides) {
   setAbortFunc(GoOn);
   EXPECT_EQ(AbortPictureProcessing(), 0) << "expected a test answering 0 not to stop";
   setAbortFunc(previous);
+}
+
+// A plain top-level window on the calling thread. It stays hidden: under
+// Wine a shown window that takes the foreground gets the X focus a moment
+// later, and the X11 driver then sets the key state to the X server's
+// keyboard, where no Escape is held.
+HWND MakePlainWindow(const char* title) {
+  return CreateWindowExA(0, "STATIC", title, WS_OVERLAPPEDWINDOW, 40, 40, 200, 120, nullptr, nullptr,
+                         GetModuleHandleA(nullptr), nullptr);
+}
+
+// A top-level window on a thread of its own that makes itself the
+// foreground window and keeps its queue moving until it is closed.
+class WindowOnAnotherThread {
+public:
+  WindowOnAnotherThread() {
+    ready_ = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    thread_ = CreateThread(nullptr, 0, Run, this, 0, &threadId_);
+    if (thread_) WaitForSingleObject(ready_, 10000);
+  }
+  ~WindowOnAnotherThread() {
+    if (thread_) {
+      PostThreadMessageA(threadId_, WM_QUIT, 0, 0);
+      WaitForSingleObject(thread_, 10000);
+      CloseHandle(thread_);
+    }
+    CloseHandle(ready_);
+  }
+  WindowOnAnotherThread(const WindowOnAnotherThread&) = delete;
+  WindowOnAnotherThread& operator=(const WindowOnAnotherThread&) = delete;
+
+  HWND window() const { return window_; }
+  bool foreground() const { return foreground_; }
+
+private:
+  static DWORD WINAPI Run(void* parameter) {
+    auto* self = static_cast<WindowOnAnotherThread*>(parameter);
+    HWND window = MakePlainWindow("another thread");
+    self->window_ = window;
+    self->foreground_ = window && msgseq::MakeForeground(window);
+    SetEvent(self->ready_);
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchMessageA(&msg);
+    if (window) DestroyWindow(window);
+    return 0;
+  }
+
+  HANDLE ready_ = nullptr;
+  HANDLE thread_ = nullptr;
+  DWORD threadId_ = 0;
+  HWND window_ = nullptr;
+  bool foreground_ = false;
+};
+
+// Escape held by the user's keyboard, released at the end of the scope.
+class HeldEscape {
+public:
+  HeldEscape() { msgseq::KeyDown(VK_ESCAPE); }
+  ~HeldEscape() {
+    msgseq::KeyUp(VK_ESCAPE);
+    DrainKeys();
+  }
+  HeldEscape(const HeldEscape&) = delete;
+  HeldEscape& operator=(const HeldEscape&) = delete;
+  bool held() const { return (GetAsyncKeyState(VK_ESCAPE) & 0x8000) != 0; }
+};
+
+TEST(StopQuery, HeldEscapeStopsOnlyWhileTheCallersWindowIsActive) {
+  HWND own = MakePlainWindow("own");
+  ASSERT_NE(own, nullptr);
+  ASSERT_TRUE(msgseq::MakeForeground(own));
+  {
+    HeldEscape escape;
+    ASSERT_TRUE(escape.held());
+    EXPECT_NE(AbortPictureProcessing(), 0) << "expected Escape held over our own window to stop";
+  }
+  EXPECT_EQ(AbortPictureProcessing(), 0) << "expected no stop once Escape is released";
+
+  {
+    WindowOnAnotherThread other;
+    ASSERT_TRUE(other.foreground()) << "expected the other thread's window in front";
+    HeldEscape escape;
+    ASSERT_TRUE(escape.held());
+    EXPECT_EQ(AbortPictureProcessing(), 0) << "expected Escape meant for another thread's window not to stop";
+  }
+  DestroyWindow(own);
 }
 
 // ---------------------------------------------------------------------------

@@ -1,6 +1,7 @@
 // Searching a table by name, description, type, date and size, and stopping.
 #include <gtest/gtest.h>
 
+#include <limits.h>
 #include <string.h>
 #include <time.h>
 
@@ -122,6 +123,20 @@ TEST_F(SearchTest, SizeBoundIsAtLeastOrAtMost) {
   EXPECT_EQ(Find(criteria), (Paths{"C:\\Holiday\\Beach.jpg", "C:\\holiday\\beach2.JPG", "C:\\work\\Chart.png"}));
   criteria.nSizeBound = -102400;
   EXPECT_EQ(Find(criteria), (Paths{"C:\\holiday\\beach2.JPG", "D:\\scans\\page.tiff"}));
+}
+
+TEST_F(SearchTest, SizesOfTwoGigabytesAndMoreAreLarge) {
+  const DWORD threeGiB = 3u << 30;
+  table_.Append({"E:\\video\\take.png", threeGiB, 0, ""});
+  table_.Append({"E:\\video\\largest.png", 0xFFFFFFFFu, 0, ""});
+  tagAlbumSearchCreteria criteria = NoCriteria();
+  Put(criteria.szName, "E:\\");
+  criteria.nSizeBound = 1 << 20;
+  EXPECT_EQ(Find(criteria), (Paths{"E:\\video\\take.png", "E:\\video\\largest.png"})) << "at least 1 MB";
+  criteria.nSizeBound = -(1 << 20);
+  EXPECT_EQ(Find(criteria), Paths{}) << "at most 1 MB";
+  criteria.nSizeBound = INT_MIN;
+  EXPECT_EQ(Find(criteria), Paths{}) << "at most 2 GiB";
 }
 
 TEST_F(SearchTest, AllTestsMustPass) {

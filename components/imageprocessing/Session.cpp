@@ -84,6 +84,23 @@ class ModalLevels {
 
 ModalLevels g_modal;
 
+// The key state is the whole desktop's: Escape held in another program, or
+// in a window of another thread, is not a request to stop this thread's
+// work. The caller has the keyboard when the foreground window is its own,
+// or when its window holds the focus inside another thread's foreground
+// window (a child window of a host frame run by another thread).
+bool CallerHasKeyboard() {
+  HWND foreground = GetForegroundWindow();
+  if (!foreground) return false;
+  DWORD caller = GetCurrentThreadId();
+  DWORD owner = GetWindowThreadProcessId(foreground, nullptr);
+  if (owner == caller) return true;
+  GUITHREADINFO info = {};
+  info.cbSize = sizeof(info);
+  if (!GetGUIThreadInfo(owner, &info) || !info.hwndFocus) return false;
+  return GetWindowThreadProcessId(info.hwndFocus, nullptr) == caller;
+}
+
 }  // namespace
 }  // namespace pixamo
 
@@ -96,7 +113,7 @@ PIXAMO_API int AbortPictureProcessing(void) {
     if (test && test() == 1) return 1;
   } catch (...) {
   }
-  if (GetAsyncKeyState(VK_ESCAPE) & 0x8000) return 1;
+  if (pixamo::CallerHasKeyboard() && (GetAsyncKeyState(VK_ESCAPE) & 0x8000)) return 1;
   MSG msg;
   if (PeekMessageA(&msg, nullptr, WM_KEYDOWN, WM_KEYDOWN, PM_NOREMOVE) && msg.wParam == VK_ESCAPE) {
     PeekMessageA(&msg, nullptr, WM_KEYDOWN, WM_KEYDOWN, PM_REMOVE);
