@@ -7,7 +7,8 @@
 //     in the middle of the album (InsertFromTable),
 // and prints the median time of each next to CAlbum::Load of the same album
 // (the peer), and the ratios large / small (target <= 2.2 for both edits).
-//   album_bulk_edit.exe [n]   (n >= 1000; smaller n for quick runs)
+//   album_bulk_edit.exe [n [remove|insert]]
+// n >= 1000 (smaller for quick runs); a second argument measures one edit only.
 #include <album.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -87,47 +88,66 @@ bool SelectRange(BenchAlbum* album, int first, int last) {
   return album->GetCurrentFocus() == first;
 }
 
-// One load, one removal and one insertion over an album of items items;
-// false when an edit did not do what it should.
-bool MeasureOnce(BenchAlbum* album, const std::string& path, int items, Times* times) {
+// Removes a Shift range of a tenth of the items, a tenth into the album.
+bool RemoveRange(BenchAlbum* album, int items, Times* times) {
   const int edited = items / 10;
-  double load = TimedLoad(album, path, items);
-  if (load < 0) return false;
-  times->load.push_back(load);
-
   const int first = items / 10 + 1;
   if (!SelectRange(album, first, first + edited - 1)) return false;
   double start = Seconds();
   int removed = album->RemoveSelected(0);
   times->remove.push_back(Seconds() - start);
   // The item after the range takes the range's first number and the focus.
-  if (!removed || album->GetThumbNailCount() != items - edited || album->GetCurrentFocus() != first) return false;
+  return removed && album->GetThumbNailCount() == items - edited && album->GetCurrentFocus() == first;
+}
 
-  load = TimedLoad(album, path, items);
-  if (load < 0) return false;
-  times->load.push_back(load);
+// Inserts a table of a tenth as many new items before the focused item in
+// the middle of the album.
+bool InsertTable(BenchAlbum* album, int items, Times* times) {
+  const int edited = items / 10;
   if (!album->SetCurrentFocus(items / 2)) return false;
   CAlbumDoc2 arrivals;
   for (int i = 0; i < edited; ++i) arrivals.Insert(MakeBenchItem("C:\\bench\\arrivals", i, false), nullptr);
-  start = Seconds();
+  double start = Seconds();
   int inserted = album->InsertFromTable(&arrivals, nullptr);
   times->insert.push_back(Seconds() - start);
   return inserted == edited && album->GetThumbNailCount() == items + edited &&
          album->GetCurrentFocus() == items / 2 + edited;
 }
 
+// Each edit measured starts from a fresh load of the album, which is timed
+// as the peer; false when an edit did not do what it should.
+bool MeasureOnce(BenchAlbum* album, const std::string& path, int items, bool remove, bool insert, Times* times) {
+  for (int edit = 0; edit < 2; ++edit) {
+    if (edit == 0 ? !remove : !insert) continue;
+    double load = TimedLoad(album, path, items);
+    if (load < 0) return false;
+    times->load.push_back(load);
+    if (!(edit == 0 ? RemoveRange(album, items, times) : InsertTable(album, items, times))) return false;
+  }
+  return true;
+}
+
 void PrintSize(int items, const Times& times) {
-  printf("%7d items: CAlbum::Load %8.1f ms | remove a Shift range of %6d %8.1f ms | insert %6d %8.1f ms\n", items,
-         Median(times.load) * 1000, items / 10, Median(times.remove) * 1000, items / 10,
-         Median(times.insert) * 1000);
+  printf("%7d items: CAlbum::Load %8.1f ms", items, Median(times.load) * 1000);
+  if (!times.remove.empty()) printf(" | remove a Shift range of %6d %8.1f ms", items / 10, Median(times.remove) * 1000);
+  if (!times.insert.empty()) printf(" | insert %6d %8.1f ms", items / 10, Median(times.insert) * 1000);
+  printf("\n");
+}
+
+// "remove 2.01" for the edit's large / small ratio, nothing when not measured.
+void PrintRatio(const char* edit, const std::vector<double>& small, const std::vector<double>& large) {
+  if (!small.empty()) printf("%s %.2f, ", edit, Median(large) / Median(small));
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   int large = argc > 1 ? atoi(argv[1]) : 100000;
-  if (large < 1000) {
-    fprintf(stderr, "usage: album_bulk_edit.exe [items, at least 1000]\n");
+  const char* only = argc > 2 ? argv[2] : "";
+  bool remove = strcmp(only, "insert") != 0;
+  bool insert = strcmp(only, "remove") != 0;
+  if (large < 1000 || (only[0] && remove && insert)) {
+    fprintf(stderr, "usage: album_bulk_edit.exe [items, at least 1000 [remove|insert]]\n");
     return 2;
   }
   const int small = large / 2;
@@ -164,7 +184,8 @@ int main(int argc, char** argv) {
   Times smallTimes, largeTimes;
   bool ok = true;
   for (int run = 0; run < kRuns && ok; ++run) {
-    ok = MeasureOnce(album, smallPath, small, &smallTimes) && MeasureOnce(album, largePath, large, &largeTimes);
+    ok = MeasureOnce(album, smallPath, small, remove, insert, &smallTimes) &&
+         MeasureOnce(album, largePath, large, remove, insert, &largeTimes);
   }
 
   HWND view = album->GetViewWindow();
@@ -183,11 +204,14 @@ int main(int argc, char** argv) {
   printf("album view of %d x %d cells, median of %d runs:\n", kCols, kRows, kRuns);
   PrintSize(small, smallTimes);
   PrintSize(large, largeTimes);
-  printf("ratio %d / %d: remove %.2f, insert %.2f (target <= 2.2; linear gives about 2); load %.2f\n", large, small,
-         Median(largeTimes.remove) / Median(smallTimes.remove), Median(largeTimes.insert) / Median(smallTimes.insert),
+  printf("ratio %d / %d: ", large, small);
+  PrintRatio("remove", smallTimes.remove, largeTimes.remove);
+  PrintRatio("insert", smallTimes.insert, largeTimes.insert);
+  printf("load %.2f (target for the edits <= 2.2; linear gives about 2)\n",
          Median(largeTimes.load) / Median(smallTimes.load));
-  printf("remove / load %.2f, insert / load %.2f (at %d items)\n",
-         Median(largeTimes.remove) / Median(largeTimes.load), Median(largeTimes.insert) / Median(largeTimes.load),
-         large);
+  printf("at %d items, edit / load:", large);
+  if (!largeTimes.remove.empty()) printf(" remove %.3f", Median(largeTimes.remove) / Median(largeTimes.load));
+  if (!largeTimes.insert.empty()) printf(" insert %.3f", Median(largeTimes.insert) / Median(largeTimes.load));
+  printf("\n");
   return 0;
 }
