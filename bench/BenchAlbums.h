@@ -10,12 +10,13 @@
 
 #include "platform/qil.h"
 
-// A 16 x 12 24-bit picture whose bytes depend on seed.
-inline HTOVIMEM SmallPicture(int seed) {
+// A 16 x 12 24-bit picture whose bytes depend on seed. Fixed memory takes
+// no moveable handle: Wine, like Windows, has at most 65,536 of those.
+inline HTOVIMEM SmallPicture(int seed, UINT flags = TOVI_MOVABLE_ZERO) {
   const int width = 16, height = 12;
   DWORD stride = (width * 3 + 3) & ~3;
   DWORD size = sizeof(BITMAPINFOHEADER) + stride * height;
-  HTOVIMEM dib = ToviMemAlloc(TOVI_MOVABLE_ZERO, size);
+  HTOVIMEM dib = ToviMemAlloc(flags, size);
   auto* header = static_cast<BITMAPINFOHEADER*>(ToviMemLock(dib));
   header->biSize = sizeof(BITMAPINFOHEADER);
   header->biWidth = width;
@@ -31,12 +32,12 @@ inline HTOVIMEM SmallPicture(int seed) {
 
 // Item i of a benchmark album: "<folder>\<i, six digits>.jpg" with a small
 // picture, optionally described as "Picture number i". The caller owns it.
-inline CThumbnail2* MakeBenchItem(const char* folder, int i, bool describe) {
+inline CThumbnail2* MakeBenchItem(const char* folder, int i, bool describe, UINT pictureFlags = TOVI_MOVABLE_ZERO) {
   tagALBUMINFOHEADER info;
   memset(&info, 0, sizeof(info));
   snprintf(info.aiPath, sizeof(info.aiPath), "%s\\%06d.jpg", folder, i);
   if (describe) snprintf(info.aiDescription, sizeof(info.aiDescription), "Picture number %d", i);
-  HTOVIMEM picture = SmallPicture(i);
+  HTOVIMEM picture = SmallPicture(i, pictureFlags);
   info.aiThumbWidth = 16;
   info.aiThumbHeight = 12;
   info.aiThumbSize = ToviMemSize(picture);
