@@ -303,6 +303,25 @@ TEST_F(AlbumEdit, DuplicatesWithinTheTableAndAgainstTheAlbumAreNotAddedTwice) {
   ExpectCellsInStep(album);
 }
 
+TEST_F(AlbumEdit, AFullPathIsADuplicateOfTheRelativePathItResolvesTo) {
+  testpics::TempFolder folder;
+  std::string file = folder.File("near.png");
+  ASSERT_TRUE(testpics::WritePicture(file, testpics::FileFormat::Png, testpics::MakePhotoPixels(64, 48, false)));
+  TestAlbum* album = MakeAlbum(AlbumGrid(3, 4, 1), 2);
+  CAlbumDoc2* doc = album->GetDocument();
+  ASSERT_TRUE(doc->SetPath(folder.File("album.abm").c_str()));
+  doc->Insert(MakeAlbumItem("near.png"), doc->GetThumbnail(1));  // found beside the album file
+  album->UpDataThumbListView(-1);
+  CAlbumDoc2 source;
+  std::string upper = file;
+  CharUpperBuffA(&upper[0], static_cast<DWORD>(upper.size()));
+  source.Insert(MakeAlbumItem(upper), nullptr);
+  EXPECT_EQ(album->InsertFromTable(&source, nullptr), 1) << "the album's item was made again";
+  EXPECT_EQ(album->GetThumbNailCount(), 3);
+  EXPECT_STREQ(doc->GetThumbnail(1)->GetInfo()->aiPath, "near.png");
+  EXPECT_EQ(doc->GetThumbnail(1)->GetInfo()->aiWidth, 64);
+}
+
 TEST_F(AlbumEdit, ATableLongerThanAPageEndsOnThePageItsLastItemIsOn) {
   TestAlbum* album = MakeAlbum(AlbumGrid(3, 4, 1), 5);
   Click(album, 2);  // focus on item 3

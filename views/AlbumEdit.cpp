@@ -337,9 +337,9 @@ int CAlbum::InsertFromTable(CThumbTable2* source, CThumbnail2* before) {
   source->ForgetCursor();
 
   // Items are linked one by one but numbered once at the end, so the
-  // numbers below are worked out rather than read: the new items take
-  // numbers inserted + 1 .. from previous's on, and every item from
-  // `before` on moves one place down with each of them.
+  // numbers below are worked out rather than read: the k-th new item is
+  // number previousNumber + k, and every item from `before` on moves one
+  // place down with each new item.
   const int previousNumber = previous == sentinel ? 0 : previous->m_nID;
   const int cells = m_ppViews ? m_nViewCount : 0;
   const int perLine = ItemsPerLine();
