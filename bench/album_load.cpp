@@ -11,45 +11,11 @@
 #include <vector>
 
 #include "platform/qil.h"
+#include "BenchAlbums.h"
 #include "BenchClock.h"
 #include "BenchHeader.h"
 
 namespace {
-
-HTOVIMEM SmallPicture(int seed) {
-  const int width = 16, height = 12;
-  DWORD stride = (width * 3 + 3) & ~3;
-  DWORD size = sizeof(BITMAPINFOHEADER) + stride * height;
-  HTOVIMEM dib = ToviMemAlloc(TOVI_MOVABLE_ZERO, size);
-  auto* header = static_cast<BITMAPINFOHEADER*>(ToviMemLock(dib));
-  header->biSize = sizeof(BITMAPINFOHEADER);
-  header->biWidth = width;
-  header->biHeight = height;
-  header->biPlanes = 1;
-  header->biBitCount = 24;
-  header->biSizeImage = stride * height;
-  BYTE* pixels = reinterpret_cast<BYTE*>(header + 1);
-  for (DWORD i = 0; i < header->biSizeImage; ++i) pixels[i] = static_cast<BYTE>(i * 31 + seed);
-  ToviMemUnlock(dib);
-  return dib;
-}
-
-bool BuildAlbum(const std::string& path, int items) {
-  CAlbumDoc2 album;
-  tagALBUMINFOHEADER info;
-  memset(&info, 0, sizeof(info));
-  for (int i = 0; i < items; ++i) {
-    snprintf(info.aiPath, sizeof(info.aiPath), "C:\\bench\\photos\\%06d.jpg", i);
-    snprintf(info.aiDescription, sizeof(info.aiDescription), "Picture number %d", i);
-    HTOVIMEM picture = SmallPicture(i);
-    info.aiThumbWidth = 16;
-    info.aiThumbHeight = 12;
-    info.aiThumbSize = ToviMemSize(picture);
-    album.Insert(new CThumbnail2(&info, picture, 0, 1), nullptr);
-  }
-  album.SetDescription("Benchmark album");
-  return album.Save(path.c_str()) != 0;
-}
 
 double LoadSeconds(const std::string& path, int autoCheck) {
   std::vector<double> times;
@@ -89,7 +55,7 @@ int main() {
   GetTempPathA(sizeof(temp), temp);
   std::string small = std::string(temp) + "albumkit-bench-10k.abm";
   std::string large = std::string(temp) + "albumkit-bench-20k.abm";
-  if (!BuildAlbum(small, 10000) || !BuildAlbum(large, 20000)) {
+  if (!BuildAlbum(small, 10000, true, "Benchmark album") || !BuildAlbum(large, 20000, true, "Benchmark album")) {
     fprintf(stderr, "could not build the benchmark albums\n");
     return 1;
   }

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchAlbums.h"
 #include "BenchClock.h"
 #include "BenchHeader.h"
 #include "components/resources/resource.h"
@@ -19,39 +20,6 @@
 #include "views/Album.h"
 
 namespace {
-
-HTOVIMEM SmallPicture(int seed) {
-  const int width = 16, height = 12;
-  DWORD stride = (width * 3 + 3) & ~3;
-  DWORD size = sizeof(BITMAPINFOHEADER) + stride * height;
-  HTOVIMEM dib = ToviMemAlloc(TOVI_MOVABLE_ZERO, size);
-  auto* header = static_cast<BITMAPINFOHEADER*>(ToviMemLock(dib));
-  header->biSize = sizeof(BITMAPINFOHEADER);
-  header->biWidth = width;
-  header->biHeight = height;
-  header->biPlanes = 1;
-  header->biBitCount = 24;
-  header->biSizeImage = stride * height;
-  BYTE* pixels = reinterpret_cast<BYTE*>(header + 1);
-  for (DWORD i = 0; i < header->biSizeImage; ++i) pixels[i] = static_cast<BYTE>(i * 31 + seed);
-  ToviMemUnlock(dib);
-  return dib;
-}
-
-bool BuildAlbum(const std::string& path, int items) {
-  CAlbumDoc2 album;
-  tagALBUMINFOHEADER info;
-  memset(&info, 0, sizeof(info));
-  for (int i = 0; i < items; ++i) {
-    snprintf(info.aiPath, sizeof(info.aiPath), "C:\\bench\\photos\\%06d.jpg", i);
-    HTOVIMEM picture = SmallPicture(i);
-    info.aiThumbWidth = 16;
-    info.aiThumbHeight = 12;
-    info.aiThumbSize = ToviMemSize(picture);
-    album.Insert(new CThumbnail2(&info, picture, 0, 1), nullptr);
-  }
-  return album.Save(path.c_str()) != 0;
-}
 
 // A folder of count album files, copies of one small album, named in an
 // order unlike the order of creation.
@@ -119,7 +87,8 @@ int main() {
   const std::string folder1000 = base + "-1000", folder2000 = base + "-2000", folderBig = base + "-big";
   InitCurUserPath(temp);
   HWND host = CreateWindowExA(0, "STATIC", "bench host", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-  if (!host || !BuildAlbum(model, 3) || !BuildFolder(folder1000, model, 1000) || !BuildFolder(folder2000, model, 2000)) {
+  if (!host || !BuildAlbum(model, 3, false) || !BuildFolder(folder1000, model, 1000) ||
+      !BuildFolder(folder2000, model, 2000)) {
     fprintf(stderr, "could not build the benchmark folders\n");
     return 1;
   }
@@ -135,7 +104,7 @@ int main() {
 
   CreateDirectoryA(folderBig.c_str(), nullptr);
   const std::string big = folderBig + "\\big.abm";
-  if (!BuildAlbum(big, 20000)) {
+  if (!BuildAlbum(big, 20000, false)) {
     fprintf(stderr, "could not build the 20,000-item album\n");
     return 1;
   }

@@ -262,6 +262,13 @@ private:
   int NameCmp(CThumbnail2* item, tagAlbumSearchCreteria* criteria);
   int DescriptionCmp(CThumbnail2* item, const char* text, int option);
   void ForgetCursor();
+  // Bulk edits: Link and Unlink change the list and the count but leave the
+  // ids of the items after the change as they were (a linked item gets id
+  // 0), so that many edits cost one renumbering. The caller ends the edit
+  // with RenumberFrom(the first item whose id may be wrong).
+  void Link(CThumbnail2* item, CThumbnail2* position);
+  void Unlink(CThumbnail2* item);
+  void RenumberFrom(CThumbnail2* item);
 
   int m_nCount;                 // items, sentinel not counted
   CThumbnail2* m_pHead;         // owned sentinel of the circular list

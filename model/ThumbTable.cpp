@@ -160,6 +160,30 @@ int CThumbTable2::Remove(CThumbnail2* item, int freeItem) {
   return 1;
 }
 
+void CThumbTable2::Link(CThumbnail2* item, CThumbnail2* position) {
+  CThumbnail2* before = position ? position : m_pHead;
+  item->m_pNext = before;
+  item->m_pPrev = before->m_pPrev;
+  before->m_pPrev->m_pNext = item;
+  before->m_pPrev = item;
+  item->m_nID = 0;
+  ++m_nCount;
+  ForgetCursor();
+}
+
+void CThumbTable2::Unlink(CThumbnail2* item) {
+  item->m_pPrev->m_pNext = item->m_pNext;
+  item->m_pNext->m_pPrev = item->m_pPrev;
+  --m_nCount;
+  ForgetCursor();
+}
+
+void CThumbTable2::RenumberFrom(CThumbnail2* item) {
+  int id = item->m_pPrev == m_pHead ? 1 : item->m_pPrev->m_nID + 1;
+  for (CThumbnail2* p = item; p != m_pHead; p = p->m_pNext) p->m_nID = id++;
+  ForgetCursor();
+}
+
 void CThumbTable2::CleanTable() {
   CThumbnail2* p = m_pHead->m_pNext;
   while (p != m_pHead) {

@@ -37,6 +37,11 @@ class AlbumEdit : public AlbumFixture {
     }
   }
   HTOVIMEM Picture(int width, int height) { return viewtest::MakeColourDib(width, height, RGB(200, 40, 40)); }
+  // Every item's number is its position in the table.
+  void ExpectNumbersArePositions(TestAlbum* album) {
+    CAlbumDoc2* doc = album->GetDocument();
+    for (int n = 1; n <= doc->GetCount(); ++n) EXPECT_EQ(doc->GetThumbnail(n)->GetID(), n) << "item at " << n;
+  }
 };
 
 std::vector<uint8_t> Bytes(size_t count) { return std::vector<uint8_t>(count, 0x5A); }
@@ -238,8 +243,8 @@ TEST_F(AlbumEdit, ATableGoesInBeforeTheFocusAndDuplicatesAreNotAdded) {
   EXPECT_EQ(album->InsertFromTable(&source, nullptr), 2);
   EXPECT_EQ(source.GetCount(), 0) << "the source gave its items away";
   EXPECT_EQ(Join(Order(album)), Join({1, 2, 40, 41, 3, 4, 5}));
-  Expected expected[] = {{AVM_UPDATESCROLL, sent}, {AVM_UPDATESCROLL, sent}, {0}};
-  ok_sequence(recorder, 0, expected, "one update per inserted item");
+  Expected expected[] = {{AVM_UPDATESCROLL, sent}, {0}};
+  ok_sequence(recorder, 0, expected, "one update for the whole table");
   ExpectCellsInStep(album);
   EXPECT_EQ(album->InsertFromTable(album->GetDocument(), nullptr), 0) << "not into itself";
   EXPECT_EQ(album->InsertFromTable(nullptr, nullptr), 0);
@@ -267,6 +272,79 @@ TEST_F(AlbumEdit, ATableAppendedPastTheLastPageKeepsTheGridFull) {
   EXPECT_EQ(album->InsertFromTable(&source, nullptr), 3);
   EXPECT_EQ(album->GetFirstViewNailID(), 17);
   EXPECT_EQ(FilledCells(album), 11);
+  ExpectCellsInStep(album);
+}
+
+TEST_F(AlbumEdit, DuplicatesWithinTheTableAndAgainstTheAlbumAreNotAddedTwice) {
+  testpics::TempFolder folder;
+  std::string file = folder.File("twice.png");
+  ASSERT_TRUE(testpics::WritePicture(file, testpics::FileFormat::Png, testpics::MakePhotoPixels(64, 48, false)));
+  TestAlbum* album = MakeAlbum(AlbumGrid(3, 4, 1), 5);
+  album->GetDocument()->SetThumbnailSize(40, 40);
+  Click(album, 2);  // focus on item 3
+  CAlbumDoc2 source;
+  source.Insert(MakeAlbumItem(ItemPath(40)), nullptr);
+  source.Insert(MakeAlbumItem(ItemPath(3)), nullptr);         // in the album
+  source.Insert(MakeAlbumItem("c:\\ALBUM\\P40.JPG"), nullptr);  // earlier in this table
+  source.Insert(MakeAlbumItem(file), nullptr);
+  source.Insert(MakeAlbumItem(ItemPath(41)), nullptr);
+  source.Insert(MakeAlbumItem(file), nullptr);  // its file changed since: made again
+  recorder.Flush();
+  EXPECT_EQ(album->InsertFromTable(&source, nullptr), 4) << "three inserted, one duplicate re-made";
+  std::vector<int> order = Order(album);
+  EXPECT_EQ(Join(order), Join({1, 2, 40, -1, 41, 3, 4, 5}));
+  ExpectNumbersArePositions(album);
+  CThumbnail2* fromFile = album->GetDocument()->GetThumbnail(4);
+  EXPECT_STREQ(fromFile->GetInfo()->aiPath, file.c_str());
+  EXPECT_EQ(fromFile->GetInfo()->aiWidth, 64) << "the album's new copy was made again from the file";
+  EXPECT_EQ(album->GetCurrentFocus(), 6) << "the focus stays on its item";
+  Expected expected[] = {{AVM_UPDATESCROLL, sent}, {0}};
+  ok_sequence(recorder, 0, expected, "one update for the whole table");
+  ExpectCellsInStep(album);
+}
+
+TEST_F(AlbumEdit, AFullPathIsADuplicateOfTheRelativePathItResolvesTo) {
+  testpics::TempFolder folder;
+  std::string file = folder.File("near.png");
+  ASSERT_TRUE(testpics::WritePicture(file, testpics::FileFormat::Png, testpics::MakePhotoPixels(64, 48, false)));
+  TestAlbum* album = MakeAlbum(AlbumGrid(3, 4, 1), 2);
+  CAlbumDoc2* doc = album->GetDocument();
+  ASSERT_TRUE(doc->SetPath(folder.File("album.abm").c_str()));
+  doc->Insert(MakeAlbumItem("near.png"), doc->GetThumbnail(1));  // found beside the album file
+  album->UpDataThumbListView(-1);
+  CAlbumDoc2 source;
+  std::string upper = file;
+  CharUpperBuffA(&upper[0], static_cast<DWORD>(upper.size()));
+  source.Insert(MakeAlbumItem(upper), nullptr);
+  EXPECT_EQ(album->InsertFromTable(&source, nullptr), 1) << "the album's item was made again";
+  EXPECT_EQ(album->GetThumbNailCount(), 3);
+  EXPECT_STREQ(doc->GetThumbnail(1)->GetInfo()->aiPath, "near.png");
+  EXPECT_EQ(doc->GetThumbnail(1)->GetInfo()->aiWidth, 64);
+}
+
+TEST_F(AlbumEdit, ATableLongerThanAPageEndsOnThePageItsLastItemIsOn) {
+  TestAlbum* album = MakeAlbum(AlbumGrid(3, 4, 1), 5);
+  Click(album, 2);  // focus on item 3
+  CAlbumDoc2 source;
+  for (int i = 40; i < 60; ++i) source.Insert(MakeAlbumItem(ItemPath(i)), nullptr);
+  EXPECT_EQ(album->InsertFromTable(&source, nullptr), 20);
+  EXPECT_EQ(album->GetThumbNailCount(), 25);
+  ExpectNumbersArePositions(album);
+  // The page the view turns to as each item goes in and is shown.
+  EXPECT_EQ(album->GetFirstViewNailID(), 13);
+  EXPECT_EQ(IndexOf(album->Cell(9)->GetThumbnail()), 59) << "the last new item is shown";
+  EXPECT_EQ(FilledCells(album), 12);
+  ExpectCellsInStep(album);
+  EXPECT_EQ(album->GetCurrentFocus(), 23);
+
+  // Removing a range of them afterwards numbers the rest again.
+  Click(album, 0);            // item 13
+  Click(album, 5, MK_SHIFT);  // item 18
+  EXPECT_EQ(album->RemoveSelected(0), 1);
+  EXPECT_EQ(album->GetThumbNailCount(), 19);
+  ExpectNumbersArePositions(album);
+  EXPECT_EQ(album->GetCurrentFocus(), 13);
+  EXPECT_EQ(IndexOf(album->Focus()), 56);
   ExpectCellsInStep(album);
 }
 
@@ -364,6 +442,41 @@ TEST_F(AlbumEdit, RemovingTheFirstVisibleItemsShowsTheirSuccessorFirst) {
   EXPECT_EQ(album->GetFirstViewNailID(), 13);
   EXPECT_EQ(IndexOf(album->Cell(0)->GetThumbnail()), 17);
   EXPECT_EQ(IndexOf(album->Focus()), 17);
+  ExpectCellsInStep(album);
+}
+
+TEST_F(AlbumEdit, RemovingAShiftRangeOverTheFirstVisibleItemAndTheFocus) {
+  TestAlbum* album = MakeAlbum(AlbumGrid(3, 4, 1), 30);
+  Click(album, 4);  // focus on item 5
+  Scroll(album, SB_PAGEDOWN);
+  ASSERT_EQ(album->GetFirstViewNailID(), 13);
+  Click(album, 7, MK_SHIFT);  // item 20: items 5 to 20 selected
+  ASSERT_EQ(Join(SelectedIndexes(album)), Join(Range(5, 20)));
+  recorder.Flush();
+  EXPECT_EQ(album->RemoveSelected(0), 1);
+  std::vector<int> left = Range(1, 4);
+  for (int i : Range(21, 30)) left.push_back(i);
+  EXPECT_EQ(Join(Order(album)), Join(left));
+  ExpectNumbersArePositions(album);
+  EXPECT_EQ(IndexOf(album->First()), 21) << "the first visible item's first surviving successor";
+  EXPECT_EQ(album->GetFirstViewNailID(), 5);
+  EXPECT_EQ(IndexOf(album->Focus()), 21);
+  EXPECT_EQ(Join(SelectedIndexes(album)), Join({21}));
+  ExpectCellsInStep(album);
+  Expected expected[] = {{AVM_FOCUSCHANGED, sent | lparam, 0, 0}, {AVM_FOCUSCHANGED, sent}, {AVM_UPDATESCROLL, sent},
+                         {0}};
+  ok_sequence(recorder, 0, expected, "focus cleared, then moved, then the scroll update");
+
+  // Whatever order the items were picked in, the focus goes to the item
+  // after the one that stood last.
+  Click(album, 8);              // item 29
+  Click(album, 1, MK_CONTROL);  // item 22
+  Click(album, 5, MK_CONTROL);  // item 26
+  EXPECT_EQ(album->RemoveSelected(0), 1);
+  EXPECT_EQ(Join(Order(album)), Join({1, 2, 3, 4, 21, 23, 24, 25, 27, 28, 30}));
+  ExpectNumbersArePositions(album);
+  EXPECT_EQ(IndexOf(album->Focus()), 30);
+  EXPECT_EQ(album->GetCurrentFocus(), 11);
   ExpectCellsInStep(album);
 }
 

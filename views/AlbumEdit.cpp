@@ -1,11 +1,14 @@
 // The album view's editing operations: load and save, inserts, moves,
 // removals, refresh, sorts, drag data, path lists and printing.
+#include <limits.h>
 #include <string.h>
 #include <sys/stat.h>
 
 #include <new>
 #include <string>
+#include <unordered_map>
 #include <utility>
+#include <vector>
 
 #include "Album.h"
 #include "AlbumPrint.h"
@@ -63,6 +66,81 @@ bool AskRefreshDuplicate(const char* path) {
   ModalScope modal;
   return MessageBoxA(nullptr, text.c_str(), caption, MB_OKCANCEL) == IDOK;
 }
+
+// The album's paths for duplicate checks, matched as FindFileInDoc matches
+// them: by the stored path or, for a relative one, the full path it
+// resolves to, without regard to case; the first item in table order wins.
+class PathIndex {
+ public:
+  explicit PathIndex(CAlbumDoc2* doc) : doc_(doc) {
+    int count = doc->GetCount();
+    items_.reserve(static_cast<size_t>(count) * 2);
+    for (int n = 1; n <= count; ++n) Add(doc->GetThumbnail(n), INT_MAX);
+  }
+  PathIndex(const PathIndex&) = delete;
+  PathIndex& operator=(const PathIndex&) = delete;
+
+  CThumbnail2* Find(const char* path) const {
+    auto found = items_.find(Key(path));
+    return found != items_.end() ? found->second : nullptr;
+  }
+
+  // Adds an item that stands after every item numbered up to insertedAfter
+  // and after the items added before it (new items are numbered 0).
+  void Add(CThumbnail2* item, int insertedAfter) {
+    const char* stored = item->GetInfo()->aiPath;
+    std::string key = Key(stored);
+    Put(key, item, insertedAfter);
+    char full[MAX_PATH];
+    doc_->GetThumbnailFullPath(stored, full);
+    std::string fullKey = Key(full);
+    if (fullKey != key) Put(fullKey, item, insertedAfter);
+  }
+
+ private:
+  static std::string Key(const char* path) {
+    std::string key(path, strnlen(path, sizeof(tagALBUMINFOHEADER::aiPath)));
+    if (!key.empty()) CharUpperBuffA(&key[0], static_cast<DWORD>(key.size()));
+    return key;
+  }
+
+  void Put(const std::string& key, CThumbnail2* item, int insertedAfter) {
+    auto placed = items_.emplace(key, item);
+    // A relative path may resolve to the path of an item further down.
+    if (!placed.second && placed.first->second->GetID() > insertedAfter) placed.first->second = item;
+  }
+
+  CAlbumDoc2* doc_;                                       // not owned
+  std::unordered_map<std::string, CThumbnail2*> items_;  // items not owned
+};
+
+// Where the first visible item goes when a batch is inserted: each new item
+// moves it exactly as inserting and showing that item alone would, so the
+// batch ends on the page a run of single inserts would have shown.
+struct FirstViewTrack {
+  enum State { kNone, kEnd, kItem };
+  State state = kNone;  // no first visible item, the end mark, or an item
+  int number = 0;       // the item's number as the table stands
+
+  // An item inserted at number `at` before the item numbered `at` before it
+  // (or before the end mark); the batch's first new item is firstNew.
+  void Inserted(int at, bool beforeIsEnd, int firstNew, int count, int cells, int perLine) {
+    bool beforeShownFirst = beforeIsEnd ? state == kEnd : state == kItem && number == at;
+    if (beforeShownFirst || state != kItem) {
+      state = kItem;
+      number = firstNew;
+    } else if (number >= at) {
+      ++number;
+    }
+    if (at < number || at >= number + cells) number = at;
+    // The attach step pulls a view with a whole empty line back to the last page.
+    if ((number + cells - count - 1) / perLine > 0) {
+      int lines = (count + perLine - 1) / perLine;
+      number = lines * perLine - cells + 1;
+      if (number < 1) number = 1;
+    }
+  }
+};
 
 }  // namespace
 
@@ -245,48 +323,74 @@ int CAlbum::InsertFromThumbnail(void* picture, const char* description, const ch
 
 int CAlbum::InsertFromTable(CThumbTable2* source, CThumbnail2* before) {
   // Moving the album into itself would take its own items apart.
-  if (!source || source == &m_Doc) return 0;
-  if (!before) before = m_pFocus ? m_pFocus : m_Doc.m_pHead;
+  if (!source || source == &m_Doc || source->m_pHead == m_Doc.m_pHead) return 0;
+  CThumbnail2* sentinel = m_Doc.m_pHead;
+  if (!before) before = m_pFocus ? m_pFocus : sentinel;
   CThumbnail2* previous = before->m_pPrev;
-  int count = 0;
-  while (source->GetCount() > 0) {
-    CThumbnail2* item = source->m_pHead->m_pNext;
-    source->Remove(item, 0);
+
+  // The source gives up its whole list at once.
+  int arriving = source->m_nCount;
+  CThumbnail2* next = source->m_pHead->m_pNext;
+  source->m_pHead->m_pNext = source->m_pHead;
+  source->m_pHead->m_pPrev = source->m_pHead;
+  source->m_nCount = 0;
+  source->ForgetCursor();
+
+  // Items are linked one by one but numbered once at the end, so the
+  // numbers below are worked out rather than read: the k-th new item is
+  // number previousNumber + k, and every item from `before` on moves one
+  // place down with each new item.
+  const int previousNumber = previous == sentinel ? 0 : previous->m_nID;
+  const int cells = m_ppViews ? m_nViewCount : 0;
+  const int perLine = ItemsPerLine();
+  FirstViewTrack first;
+  if (m_pFirstView) first.state = m_pFirstView == sentinel ? FirstViewTrack::kEnd : FirstViewTrack::kItem;
+  if (first.state == FirstViewTrack::kItem) first.number = m_pFirstView->m_nID;
+  int count = m_Doc.GetCount();
+  PathIndex paths(&m_Doc);
+  std::vector<CThumbnail2*> refreshed;
+  int inserted = 0;
+  int result = 0;
+  for (int i = 0; i < arriving; ++i) {
+    CThumbnail2* item = next;
+    next = item->m_pNext;
     // An item arrives without another view's marks and links.
     item->SetSelect(0);
     item->SetFouse(0);
     item->m_pSelNext = nullptr;
     item->m_pSelPrev = nullptr;
 
-    if (CThumbnail2* existing = m_Doc.FindFileInDoc(item->m_Info.aiPath)) {
+    if (CThumbnail2* existing = paths.Find(item->m_Info.aiPath)) {
       if (m_Doc.Refresh(existing) == 1) {
-        ++count;
-        if (CThumbView2* cell = CellOfItem(existing)) cell->Attach(existing);
+        ++result;
+        refreshed.push_back(existing);
       }
       delete item;
       continue;
     }
 
-    int inserted = m_Doc.Insert(item, before);
-    if (!inserted) {
-      delete item;
-      continue;
-    }
-    if (before == m_pFirstView || !m_pFirstView || m_pFirstView == m_Doc.m_pHead) {
-      m_pFirstView = previous->m_pNext;
-    }
-    m_nFirstViewID = m_pFirstView->m_nID;
-    int n = item->m_nID;
-    int cells = m_ppViews ? m_nViewCount : 0;
-    if (n < m_nFirstViewID || n >= m_nFirstViewID + cells) {
-      m_pFirstView = item;
-      m_nFirstViewID = n;
-    }
-    UpDataThumbListView(n);
+    m_Doc.Link(item, before);
+    ++inserted;
+    ++result;
     ++count;
-    NotifyUpdateScroll();
+    // Another item of this batch with the same path is a duplicate of this one.
+    paths.Add(item, previousNumber);
+    first.Inserted(previousNumber + inserted, before == sentinel, previousNumber + 1, count, cells, perLine);
   }
-  return count;
+
+  if (inserted == 0) {
+    for (CThumbnail2* item : refreshed) {
+      if (CThumbView2* cell = CellOfItem(item)) cell->Attach(item);
+    }
+    return result;
+  }
+  m_Doc.RenumberFrom(previous->m_pNext);
+  m_pFirstView = nullptr;
+  SetFirstView(first.number);
+  // Every cell at once: the new items and the refreshed ones.
+  UpDataThumbListView(-1);
+  NotifyUpdateScroll();
+  return result;
 }
 
 // ---------------------------------------------------------------------------
@@ -326,7 +430,12 @@ int CAlbum::RemoveSelected(int deleteFiles) {
   SetThumbviewFocus(nullptr);
   m_bSelPending = 0;
 
-  int target = -1;
+  // The items are unlinked one by one and the rest renumbered once at the
+  // end: until then every id read here is the one from before the call.
+  int removed = 0;
+  int highest = 0;
+  int lowest = 0;
+  CThumbnail2* keptBefore = nullptr;  // the item before the lowest removed one; it stays
   while (m_pSelHead) {
     // The ring from the head's successor round to the head, which goes last.
     CThumbnail2* item = m_pSelHead->m_pSelNext;
@@ -337,17 +446,26 @@ int CAlbum::RemoveSelected(int deleteFiles) {
       if (!m_Doc.GetThumbnailFullPath(item->m_Info.aiPath, full)) CopyText(full, item->m_Info.aiPath);
       DeleteFileA(full);
     }
-    m_Doc.Remove(item, 1);
-    // The new number of the item after the last removed one. When the item
-    // tracked so far is the one going now, its successor takes its number.
-    target = target <= number ? number : target - 1;
+    if (removed == 0 || number < lowest) {
+      lowest = number;
+      keptBefore = item->m_pPrev;
+    }
+    if (number > highest) highest = number;
+    m_Doc.Unlink(item);
+    delete item;
+    ++removed;
   }
+  m_Doc.RenumberFrom(keptBefore->m_pNext);
   if (m_pFirstView == m_Doc.m_pHead) m_pFirstView = nullptr;
 
   m_pSelHead = nullptr;
   m_nSelHeadID = -1;
   m_pFocus = nullptr;
   UpDataThumbListView(-1);
+  // The focus goes to the item that followed the last removed one in table
+  // order, whatever the order of the selection: every removed item stood
+  // before it.
+  int target = highest - removed + 1;
   int count = m_Doc.GetCount();
   if (target > count) target = count;
   if (target > 0) SetCurrentFocus(target);

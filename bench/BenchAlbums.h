@@ -1,0 +1,53 @@
+// Album files for the benchmarks: n items with small 24-bit thumbnails and
+// distinct absolute paths, saved through the album store.
+#pragma once
+
+#include <album.h>
+#include <stdio.h>
+#include <string.h>
+
+#include <string>
+
+#include "platform/qil.h"
+
+// A 16 x 12 24-bit picture whose bytes depend on seed. Fixed memory takes
+// no moveable handle: Wine, like Windows, has at most 65,536 of those.
+inline HTOVIMEM SmallPicture(int seed, UINT flags = TOVI_MOVABLE_ZERO) {
+  const int width = 16, height = 12;
+  DWORD stride = (width * 3 + 3) & ~3;
+  DWORD size = sizeof(BITMAPINFOHEADER) + stride * height;
+  HTOVIMEM dib = ToviMemAlloc(flags, size);
+  auto* header = static_cast<BITMAPINFOHEADER*>(ToviMemLock(dib));
+  header->biSize = sizeof(BITMAPINFOHEADER);
+  header->biWidth = width;
+  header->biHeight = height;
+  header->biPlanes = 1;
+  header->biBitCount = 24;
+  header->biSizeImage = stride * height;
+  BYTE* pixels = reinterpret_cast<BYTE*>(header + 1);
+  for (DWORD i = 0; i < header->biSizeImage; ++i) pixels[i] = static_cast<BYTE>(i * 31 + seed);
+  ToviMemUnlock(dib);
+  return dib;
+}
+
+// Item i of a benchmark album: "<folder>\<i, six digits>.jpg" with a small
+// picture, optionally described as "Picture number i". The caller owns it.
+inline CThumbnail2* MakeBenchItem(const char* folder, int i, bool describe, UINT pictureFlags = TOVI_MOVABLE_ZERO) {
+  tagALBUMINFOHEADER info;
+  memset(&info, 0, sizeof(info));
+  snprintf(info.aiPath, sizeof(info.aiPath), "%s\\%06d.jpg", folder, i);
+  if (describe) snprintf(info.aiDescription, sizeof(info.aiDescription), "Picture number %d", i);
+  HTOVIMEM picture = SmallPicture(i, pictureFlags);
+  info.aiThumbWidth = 16;
+  info.aiThumbHeight = 12;
+  info.aiThumbSize = ToviMemSize(picture);
+  return new CThumbnail2(&info, picture, 0, 1);
+}
+
+// Saves an album of items 0 .. items - 1 of C:\bench\photos at path.
+inline bool BuildAlbum(const std::string& path, int items, bool describe, const char* description = nullptr) {
+  CAlbumDoc2 album;
+  for (int i = 0; i < items; ++i) album.Insert(MakeBenchItem("C:\\bench\\photos", i, describe), nullptr);
+  if (description) album.SetDescription(description);
+  return album.Save(path.c_str()) != 0;
+}
