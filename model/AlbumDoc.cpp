@@ -80,7 +80,7 @@ HGLOBAL CopyPictureToGlobal(void* dib) {
   DWORD size = ToviMemSize(dib);
   const void* source = ToviMemLock(dib);
   if (!source) return nullptr;
-  HGLOBAL copy = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
+  HGLOBAL copy = GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, size);
   GlobalLockScope target(copy);
   if (target) memcpy(target.As<void>(), source, size);
   ToviMemUnlock(dib);
@@ -155,7 +155,7 @@ int CAlbumDoc2::Load(const char* path, int withPictures) {
       }
       void* picture = nullptr;
       if (withPictures) {
-        picture = ToviMemAlloc(TOVI_MOVABLE_ZERO, info.aiThumbSize + kBlockSlack);
+        picture = ToviMemAlloc(TOVI_FIXED_ZERO, info.aiThumbSize + kBlockSlack);
         void* target = picture ? ToviMemLock(picture) : nullptr;
         if (!target) {
           if (picture) ToviMemFree(picture);
@@ -193,7 +193,7 @@ int CAlbumDoc2::Save(const char* path) {
   DWORD count = static_cast<DWORD>(GetCount());
   tagALBUMFILEDATA data;
   memset(&data, 0, sizeof(data));
-  data.hBlocks = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, count * sizeof(HGLOBAL) + kBlockSlack);
+  data.hBlocks = GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, count * sizeof(HGLOBAL) + kBlockSlack);
   if (!data.hBlocks) return 0;
   data.nCount = count;
 
@@ -211,7 +211,7 @@ int CAlbumDoc2::Save(const char* path) {
         break;
       }
       DWORD pictureSize = static_cast<DWORD>(GlobalSize(picture));
-      HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, pictureSize + kRecordSize + kBlockSlack);
+      HGLOBAL block = GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, pictureSize + kRecordSize + kBlockSlack);
       {
         GlobalLockScope target(block);
         GlobalLockScope source(picture);

@@ -81,7 +81,7 @@ CThumbnail2* CThumbnail2::Clone() {
     DWORD size = ToviMemSize(m_hDib);
     const void* source = ToviMemLock(m_hDib);
     if (!source) return nullptr;
-    copy = ToviMemAlloc(TOVI_MOVABLE_ZERO, size);
+    copy = ToviMemAlloc(TOVI_FIXED_ZERO, size);
     void* target = copy ? ToviMemLock(copy) : nullptr;
     if (!target) {
       ToviMemUnlock(m_hDib);

@@ -5,7 +5,7 @@
 HTOVIMEM MakeSolidDib(int width, int height, BYTE value) {
   DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
   DWORD size = sizeof(BITMAPINFOHEADER) + stride * static_cast<DWORD>(height);
-  HTOVIMEM dib = ToviMemAlloc(TOVI_MOVABLE_ZERO, size);
+  HTOVIMEM dib = ToviMemAlloc(TOVI_FIXED_ZERO, size);
   if (!dib) return nullptr;
   auto* header = static_cast<BITMAPINFOHEADER*>(ToviMemLock(dib));
   header->biSize = sizeof(BITMAPINFOHEADER);

@@ -108,6 +108,29 @@ TEST_F(AlbumDocTest, SaveAndLoadGiveBackRecordsAndPictures) {
   EXPECT_EQ(ToviMemLiveCount(), before);
 }
 
+// More items than a process may have movable memory blocks: the whole
+// album is saved and comes back whole.
+TEST_F(AlbumDocTest, AnAlbumOfSeventyThousandItemsIsSavedAndLoadedWhole) {
+  const int kItems = 70000;
+  {
+    Document big;
+    for (int i = 1; i <= kItems; ++i) big.Append(ItemSpec("C:\\pictures\\" + std::to_string(i) + ".jpg", i));
+    ASSERT_EQ(big.GetCount(), kItems);
+    ASSERT_EQ(big.Save(album_.c_str()), 1);
+  }
+  LONG before = ToviMemLiveCount();
+  Document loaded;
+  loaded.SetAutoCheck(0);
+  ASSERT_EQ(loaded.Load(album_.c_str(), 1), 1);
+  ASSERT_EQ(loaded.GetCount(), kItems);
+  CThumbnail2* last = loaded.GetThumbnail(kItems);
+  ASSERT_NE(last, nullptr);
+  EXPECT_STREQ(last->GetInfo()->aiPath, "C:\\pictures\\70000.jpg");
+  EXPECT_EQ(last->GetInfo()->aiFileSize, static_cast<DWORD>(kItems));
+  EXPECT_NE(last->GetDib(), nullptr) << "every item has its picture";
+  EXPECT_EQ(ToviMemLiveCount(), before + kItems);
+}
+
 TEST_F(AlbumDocTest, UnchangedSourcesAreNotSavedAgain) {
   auto original = MakeDocument();
   ASSERT_NE(original->Save(album_.c_str()), 0);

@@ -23,9 +23,11 @@ static_assert(sizeof(tagALBUMFILEDATA::szDescription) == abm::kDescriptionSize, 
 
 namespace {
 
-// Blocks handed to the album component: movable and zero-filled, with spare
-// zero bytes after the picture and after the handle array.
-constexpr UINT kBlockFlags = GMEM_MOVEABLE | GMEM_ZEROINIT;
+// Blocks handed to the album component: zero-filled, with spare zero bytes
+// after the picture and after the handle array. Fixed, not movable: a
+// process has at most 65,536 movable blocks, and an album of tens of
+// thousands of items needs one block per item while its pictures are made.
+constexpr UINT kBlockFlags = GMEM_FIXED | GMEM_ZEROINIT;
 constexpr size_t kSpareBytes = 10;
 constexpr char kTempInfix[] = ".tmp-";
 constexpr char kBackupSuffix[] = ".bak";

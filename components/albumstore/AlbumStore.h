@@ -4,7 +4,7 @@
 //
 // ABM_OpenFile(4, path, record): fills the record (zeroed first) with the
 //   album's description, item count and a global array of item blocks, all
-//   allocated with GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT); the caller frees
+//   allocated with GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT); the caller frees
 //   them. Never writes anything. On failure the record is left zeroed.
 // ABM_SaveFile(4, path, record): only reads the record. Writes a temporary
 //   file beside the album and renames it over the album, so the album on disk

@@ -70,7 +70,7 @@ bool IsGreyRamp(const DibInfo& info) {
 // A copy of the picture with every colour channel passed through `table`.
 HTOVIMEM MapChannels(const DibInfo& info, const BYTE table[256]) {
   const DWORD total = info.bitsOffset + info.imageBytes;
-  OwnedMem mem(ToviMemAlloc(TOVI_MOVABLE_ZERO, total));
+  OwnedMem mem(ToviMemAlloc(TOVI_FIXED_ZERO, total));
   if (!mem.get()) return nullptr;
   MemLock lock(mem.get());
   if (!lock) return nullptr;

@@ -207,7 +207,7 @@ DibWriter::DibWriter(int width, int height, int bitCount, LONG xPelsPerMeter,
   DWORD tableBytes = bitCount == 8 ? 256 * sizeof(RGBQUAD) : 0;
   uint64_t total = sizeof(BITMAPINFOHEADER) + tableBytes + imageBytes;
   if (total > 0x7FFFFFFFull) return;
-  OwnedMem mem(ToviMemAlloc(TOVI_MOVABLE_ZERO, static_cast<DWORD>(total)));
+  OwnedMem mem(ToviMemAlloc(TOVI_FIXED_ZERO, static_cast<DWORD>(total)));
   if (!mem.get()) return;
   BYTE* block = static_cast<BYTE*>(ToviMemLock(mem.get()));
   if (!block) return;

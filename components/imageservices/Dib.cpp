@@ -52,7 +52,7 @@ int DibWriter::Create(uint32_t width, uint32_t height, PixelKind kind, int32_t x
       total > kMaxDibBytes) {
     return QIL_ERR_BAD_PICTURE;
   }
-  mem_ = ToviMemAlloc(TOVI_MOVABLE_ZERO, total);
+  mem_ = ToviMemAlloc(TOVI_FIXED_ZERO, total);
   if (!mem_) return QIL_ERR_NO_MEMORY;
   auto* base = static_cast<uint8_t*>(ToviMemLock(mem_));
   if (!base) {
