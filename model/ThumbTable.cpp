@@ -182,6 +182,8 @@ int CThumbTable2::Remove(CThumbnail2* item, int freeItem) {
   for (CThumbnail2* p = item->m_pNext; p != m_pHead; p = p->m_pNext) --p->m_nID;
   --m_nCount;
   if (m_pCursor == item || m_nCursor >= removedId) ForgetCursor();
+  // An item removed through a copy is only unlinked: the owner's pointers
+  // may still name it, so it is left alive rather than freed under them.
   if (freeItem && !m_bShared) delete item;
   return 1;
 }
