@@ -13,8 +13,9 @@ public:
   // the width and height (each raised to at least 16). The configuration is
   // copied; the window is made at once and shown.
   CThumbView2(HWND parent, RECT place, tagAlbumViewCreateInfo& aci);
-  // Shallow: the copy refers to the same window and tooltip. It does not
-  // share the display copy of the framed style; it makes its own when it paints.
+  // Shallow: the copy refers to the same window and tooltip, which stay the
+  // original's (the copy never destroys them). It does not share the display
+  // copy of the framed style; it makes its own when it paints.
   CThumbView2(const CThumbView2& other);
   CThumbView2& operator=(const CThumbView2& other);
 
@@ -64,6 +65,8 @@ private:
   HWND DoCreateTipWnd();
   void OnDragNotify(unsigned wParam, long lParam);
   void DrawHoverMark();
+  // Destroys the tooltip and closes the window unless they are shared.
+  void ReleaseWindows();
   // The framed style's display copy of the picture for a fitting box of
   // width x height, made on the first paint that needs it and kept until
   // the item, its picture or the box changes.
@@ -74,6 +77,7 @@ private:
   void* m_hDisplaySource;         // not owned: the picture it was made from
   CThumbnail2* m_pDisplayItem;    // not owned: the item it was made for
   SIZE m_sizeDisplayBox;          // the fitting box it was made for
+  int m_bShared;                  // 1: the window and tooltip belong to the cell this one was copied from
 };
 
 
@@ -90,9 +94,10 @@ public:
   // For a window that already exists (made from a dialog template): makes
   // no window, and the object lives exactly as long as that window.
   CThumbListView2(HWND existing, tagAlbumViewCreateInfo& aci);
-  // Shallow: the copy shares the window and the cell array.
-  CThumbListView2(const CThumbListView2& other) = default;
-  CThumbListView2& operator=(const CThumbListView2& other) = default;
+  // Shallow: the copy shares the window and the cell array, which stay the
+  // original's; a copy never deletes a cell it shares.
+  CThumbListView2(const CThumbListView2& other);
+  CThumbListView2& operator=(const CThumbListView2& other);
 
   virtual void OnCreate(unsigned msg, unsigned wParam, long lParam);
   // Passes the cells' mouse reports on to the parent unchanged.
@@ -130,6 +135,7 @@ protected:
   tagAlbumViewCreateInfo m_aci;
   int m_bDragDrop;
   int m_nBkColor;               // stock brush index for new cells, -1 none
+  int m_bShared;                // 1: the cells belong to the view this one was copied from
 
 private:
   void MakeCells(int count, int width, int height);
@@ -148,9 +154,10 @@ public:
   // folder is the host executable's folder.
   CAlbum(HWND parent, RECT place, tagAlbumViewCreateInfo& aci);
   CAlbum(HWND existing, tagAlbumViewCreateInfo& aci);
-  // Shallow: the copy shares the window, the cells and the item list.
-  CAlbum(const CAlbum& other) = default;
-  CAlbum& operator=(const CAlbum& other) = default;
+  // Shallow: the copy shares the window, the cells and the item list, which
+  // stay the original's; the copy never deletes what it shares.
+  CAlbum(const CAlbum& other);
+  CAlbum& operator=(const CAlbum& other);
   // Empties the cells, deletes the album's items, then the list view part.
   ~CAlbum() override;
 

@@ -195,16 +195,21 @@ public:
   // Copies the record, takes ownership of dib (may be null) and recomputes
   // aiRelative from aiPath.
   CThumbnail2(const tagALBUMINFOHEADER* info, void* dib, int id, int exist);
+  // Shallow, like the assignment: the copy shares the picture handle and
+  // never releases it.
+  CThumbnail2(const CThumbnail2& other);
   ~CThumbnail2();
 
   void* GetDib();                 // ownership stays with the item
-  void SetDib(void* dib);         // the caller keeps the previous handle
+  void SetDib(void* dib);         // the caller keeps the previous handle; the item owns the new one
   tagALBUMINFOHEADER* GetInfo();  // read and written in place
   int GetID();
   int SetID(int id);              // returns the previous id
   void SetExist(int exist);
   CThumbnail2* Clone();           // deep copy, or null
-  CThumbnail2& operator=(const CThumbnail2& other);  // shallow: shares the picture handle
+  // Shallow: shares the picture handle, which stays the other item's to
+  // release; a picture this item owned before is released.
+  CThumbnail2& operator=(const CThumbnail2& other);
 
 protected:
   void SetSelect(int select);
@@ -229,6 +234,7 @@ private:
   CThumbnail2* m_pSelNext;      // not owned
   CThumbnail2* m_pSelPrev;      // not owned
   int m_bExist;
+  int m_bSharedDib;             // 1: m_hDib belongs to the item this one was copied from
 };
 
 // ---------------------------------------------------------------------------
@@ -238,7 +244,9 @@ public:
   CThumbTable2();
   ~CThumbTable2();
   // Copies only the list (both tables then refer to one list): for transient
-  // views of a table, never to duplicate one.
+  // views of a table, never to duplicate one. The copy never deletes an item
+  // or the list it shares; emptying it gives it a new list of its own.
+  CThumbTable2(const CThumbTable2& other);
   CThumbTable2& operator=(const CThumbTable2& other);
 
   int GetCount();
@@ -276,6 +284,7 @@ private:
   // costs one step per item instead of a walk from the head.
   CThumbnail2* m_pCursor;       // not owned
   int m_nCursor;                // position of m_pCursor, 0 when unknown
+  int m_bShared;                // 1: the list belongs to the table this one was copied from
 };
 
 // ---------------------------------------------------------------------------
@@ -287,8 +296,9 @@ class ALBUM_CLASS CAlbumDoc2 : public CThumbTable2 {
 public:
   CAlbumDoc2();
   ~CAlbumDoc2();
-  // Copies every member as it is: both documents then share one item list.
-  // Only for transient copies.
+  // Copies every member as it is: both documents then share one item list,
+  // which stays the original's. Only for transient copies.
+  CAlbumDoc2(const CAlbumDoc2& other);
   CAlbumDoc2& operator=(const CAlbumDoc2& other);
 
   int Load(const char* path, int withPictures);

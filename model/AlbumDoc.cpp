@@ -101,9 +101,20 @@ CAlbumDoc2::CAlbumDoc2() : m_bAutoCheck(1), m_wThumbWidth(0), m_wThumbHeight(0) 
   m_szDescription[0] = '\0';
 }
 
+CAlbumDoc2::CAlbumDoc2(const CAlbumDoc2& other)
+    : CThumbTable2(other),
+      m_bAutoCheck(other.m_bAutoCheck),
+      m_wThumbWidth(other.m_wThumbWidth),
+      m_wThumbHeight(other.m_wThumbHeight) {
+  memcpy(m_szExePath, other.m_szExePath, sizeof(m_szExePath));
+  memcpy(m_szPath, other.m_szPath, sizeof(m_szPath));
+  memcpy(m_szDescription, other.m_szDescription, sizeof(m_szDescription));
+}
+
 CAlbumDoc2::~CAlbumDoc2() = default;
 
 CAlbumDoc2& CAlbumDoc2::operator=(const CAlbumDoc2& other) {
+  if (this == &other) return *this;
   CThumbTable2::operator=(other);
   memcpy(m_szExePath, other.m_szExePath, sizeof(m_szExePath));
   memcpy(m_szPath, other.m_szPath, sizeof(m_szPath));
@@ -301,6 +312,7 @@ int CAlbumDoc2::Refresh(CThumbnail2* item) {
     item->SetExist(0);
     return 0;
   }
+  DWORD storedTime = item->GetInfo()->aiFileTime;
   int state = CheckSourceFile(item->GetInfo(), full);
   if (state != 0) {
     item->SetExist(state == 1 ? 1 : 0);
@@ -312,6 +324,9 @@ int CAlbumDoc2::Refresh(CThumbnail2* item) {
   // the picture was edited.
   CThumbnail2* fresh = CreateThumbnailFromFile(full, width, height, item->GetInfo()->aiDescription);
   if (!fresh) {
+    // The new time goes only with a new thumbnail: a source that cannot be
+    // read now (locked, half written) must still count as changed later.
+    item->GetInfo()->aiFileTime = storedTime;
     item->SetExist(1);
     return 0;
   }

@@ -28,19 +28,35 @@ CThumbnail2* MakeSentinel() {
 
 }  // namespace
 
-CThumbTable2::CThumbTable2() : m_nCount(0), m_pHead(MakeSentinel()), m_pCursor(nullptr), m_nCursor(0) {
+CThumbTable2::CThumbTable2()
+    : m_nCount(0), m_pHead(MakeSentinel()), m_pCursor(nullptr), m_nCursor(0), m_bShared(0) {
   m_pHead->m_pNext = m_pHead;
   m_pHead->m_pPrev = m_pHead;
 }
 
+// A copy refers to the other table's list and never keeps a cursor into it:
+// the owner may delete any item at any time.
+CThumbTable2::CThumbTable2(const CThumbTable2& other)
+    : m_nCount(other.m_nCount), m_pHead(other.m_pHead), m_pCursor(nullptr), m_nCursor(0), m_bShared(1) {}
+
 CThumbTable2::~CThumbTable2() {
+  if (m_bShared) return;
   CleanTable();
   delete m_pHead;
 }
 
 CThumbTable2& CThumbTable2::operator=(const CThumbTable2& other) {
+  if (this == &other) return *this;
+  // Assigning a table its own list (from a copy of it) changes no ownership.
+  if (m_pHead != other.m_pHead) {
+    if (!m_bShared) {
+      CleanTable();
+      delete m_pHead;
+    }
+    m_pHead = other.m_pHead;
+    m_bShared = 1;
+  }
   m_nCount = other.m_nCount;
-  m_pHead = other.m_pHead;
   ForgetCursor();
   return *this;
 }
@@ -50,10 +66,15 @@ void CThumbTable2::ForgetCursor() {
   m_nCursor = 0;
 }
 
-int CThumbTable2::GetCount() { return m_nCount; }
+int CThumbTable2::GetCount() {
+  // The owner may have changed the list since the copy was made; ids are
+  // positions, so the last item's id is the count.
+  if (m_bShared) m_nCount = m_pHead->m_pPrev == m_pHead ? 0 : m_pHead->m_pPrev->m_nID;
+  return m_nCount;
+}
 
 CThumbnail2* CThumbTable2::GetThumbnail(int n) {
-  if (n <= 0 || n > m_nCount) return nullptr;
+  if (n <= 0 || n > GetCount()) return nullptr;
 
   // Start from whichever known place is nearest: the head (position 0), the
   // sentinel seen from the end (position count + 1) or the cursor.
@@ -64,7 +85,10 @@ CThumbnail2* CThumbTable2::GetThumbnail(int n) {
     position = m_nCount + 1;
     distance = m_nCount + 1 - n;
   }
-  if (m_pCursor && m_nCursor > 0 && m_nCursor <= m_nCount) {
+  // A copy may have moved items of a shared list: the cursor counts only
+  // while its item still has the position it had.
+  if (!m_bShared && m_pCursor && m_nCursor > 0 && m_nCursor <= m_nCount && m_pCursor->m_nID == m_nCursor &&
+      m_pCursor->m_pPrev->m_pNext == m_pCursor) {
     int fromCursor = n > m_nCursor ? n - m_nCursor : m_nCursor - n;
     if (fromCursor < distance) {
       item = m_pCursor;
@@ -79,8 +103,10 @@ CThumbnail2* CThumbTable2::GetThumbnail(int n) {
     item = item->m_pPrev;
     --position;
   }
-  m_pCursor = item;
-  m_nCursor = n;
+  if (!m_bShared) {
+    m_pCursor = item;
+    m_nCursor = n;
+  }
   return item;
 }
 
@@ -156,7 +182,9 @@ int CThumbTable2::Remove(CThumbnail2* item, int freeItem) {
   for (CThumbnail2* p = item->m_pNext; p != m_pHead; p = p->m_pNext) --p->m_nID;
   --m_nCount;
   if (m_pCursor == item || m_nCursor >= removedId) ForgetCursor();
-  if (freeItem) delete item;
+  // An item removed through a copy is only unlinked: the owner's pointers
+  // may still name it, so it is left alive rather than freed under them.
+  if (freeItem && !m_bShared) delete item;
   return 1;
 }
 
@@ -185,6 +213,16 @@ void CThumbTable2::RenumberFrom(CThumbnail2* item) {
 }
 
 void CThumbTable2::CleanTable() {
+  if (m_bShared) {
+    // Emptying a copy leaves the shared items to their owner.
+    m_pHead = MakeSentinel();
+    m_pHead->m_pNext = m_pHead;
+    m_pHead->m_pPrev = m_pHead;
+    m_bShared = 0;
+    m_nCount = 0;
+    ForgetCursor();
+    return;
+  }
   CThumbnail2* p = m_pHead->m_pNext;
   while (p != m_pHead) {
     CThumbnail2* next = p->m_pNext;

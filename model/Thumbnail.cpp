@@ -17,7 +17,8 @@ CThumbnail2::CThumbnail2(const tagALBUMINFOHEADER* info, void* dib, int id, int 
       m_pPrev(nullptr),
       m_pSelNext(nullptr),
       m_pSelPrev(nullptr),
-      m_bExist(exist) {
+      m_bExist(exist),
+      m_bSharedDib(0) {
   if (info) {
     memcpy(&m_Info, info, sizeof(m_Info));
   } else {
@@ -29,16 +30,31 @@ CThumbnail2::CThumbnail2(const tagALBUMINFOHEADER* info, void* dib, int id, int 
   m_Info.aiRelative = IsRelativePath(m_Info.aiPath) ? 1 : 0;
 }
 
+CThumbnail2::CThumbnail2(const CThumbnail2& other)
+    : m_nID(other.m_nID),
+      m_hDib(other.m_hDib),
+      m_bSelect(other.m_bSelect),
+      m_bFouse(other.m_bFouse),
+      m_pNext(other.m_pNext),
+      m_pPrev(other.m_pPrev),
+      m_pSelNext(other.m_pSelNext),
+      m_pSelPrev(other.m_pSelPrev),
+      m_bExist(other.m_bExist),
+      m_bSharedDib(other.m_hDib ? 1 : 0) {
+  memcpy(&m_Info, &other.m_Info, sizeof(m_Info));
+}
+
 CThumbnail2::~CThumbnail2() {
-  if (m_hDib) {
-    ToviMemFree(m_hDib);
-    m_hDib = nullptr;
-  }
+  if (m_hDib && !m_bSharedDib) ToviMemFree(m_hDib);
+  m_hDib = nullptr;
 }
 
 void* CThumbnail2::GetDib() { return m_hDib; }
 
-void CThumbnail2::SetDib(void* dib) { m_hDib = dib; }
+void CThumbnail2::SetDib(void* dib) {
+  m_hDib = dib;
+  m_bSharedDib = 0;
+}
 
 tagALBUMINFOHEADER* CThumbnail2::GetInfo() { return &m_Info; }
 
@@ -60,6 +76,12 @@ int CThumbnail2::IsSelect() { return m_bSelect; }
 
 CThumbnail2& CThumbnail2::operator=(const CThumbnail2& other) {
   if (this != &other) {
+    // The picture handle is shared, never handed over: only the item it came
+    // from releases it.
+    if (m_hDib != other.m_hDib) {
+      if (m_hDib && !m_bSharedDib) ToviMemFree(m_hDib);
+      m_bSharedDib = other.m_hDib ? 1 : 0;
+    }
     m_nID = other.m_nID;
     memcpy(&m_Info, &other.m_Info, sizeof(m_Info));
     m_hDib = other.m_hDib;

@@ -197,6 +197,43 @@ class Snapshot {
   bool ok_ = false;
 };
 
+// What a cell in the classic style (no frame, no captions, multiple
+// selection) shows of an item, read back from the screen: red pixels of the
+// missing-file cross in the top left corner, red pixels of the focus outline
+// everywhere else, and whether the cell reports the item selected.
+struct ItemMarks {
+  bool shown = false;
+  int missing = 0;
+  int focus = 0;
+  int selected = 0;
+};
+
+inline ItemMarks ReadItemMarks(CThumbnail2* item) {
+  class MarkCell : public CThumbView2 {
+   public:
+    MarkCell(HWND parent, RECT place, tagAlbumViewCreateInfo& aci) : CThumbView2(parent, place, aci) {}
+    HWND Window() const { return m_hWnd; }
+  };
+  ItemMarks marks;
+  HWND top = CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, "STATIC", "", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN,
+                             40, 40, 220, 160, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+  if (!top) return marks;
+  {
+    tagAlbumViewCreateInfo aci = MakeConfig(0, 3);
+    MarkCell cell(top, RECT{10, 10, 100, 80}, aci);
+    cell.Attach(item);
+    Snapshot shot(cell.Window());
+    const COLORREF red = RGB(255, 0, 0);
+    marks.shown = shot.ok();
+    marks.missing = shot.Count(red, RECT{0, 0, 16, 16});
+    marks.focus = shot.Count(red, RECT{16, 16, shot.width(), shot.height()});
+    marks.selected = cell.IsSelect();
+    cell.Attach(nullptr);
+  }
+  DestroyWindow(top);
+  return marks;
+}
+
 inline std::string Describe(const RECT& r) {
   return "(" + std::to_string(r.left) + ", " + std::to_string(r.top) + ", " + std::to_string(r.right) + ", " +
          std::to_string(r.bottom) + ")";

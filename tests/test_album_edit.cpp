@@ -520,6 +520,37 @@ TEST_F(AlbumEdit, RefreshReportsWhetherEveryItemWasMadeAgain) {
   EXPECT_EQ(album->RefreshAlbum(), 0) << "an item without its file";
 }
 
+TEST_F(AlbumEdit, RefreshOfAnUnreadableSourceKeepsTheItemDueForTheNextRefresh) {
+  testpics::TempFolder folder;
+  std::string file = folder.File("locked.png");
+  ASSERT_TRUE(testpics::WriteFileBytes(file, Bytes(64)));  // not a picture yet
+  // Both states of the file carry one write time, as a copy finishing
+  // within the same second would.
+  const FILETIME when{0xFA87C000u, 0x01D9ABAEu};  // 1 July 2023
+  auto stamp = [&file, &when]() {
+    HANDLE handle = CreateFileA(file.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(handle, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(SetFileTime(handle, nullptr, nullptr, &when));
+    CloseHandle(handle);
+  };
+  stamp();
+  TestAlbum* album = MakeAlbum(AlbumGrid(3, 4, 1), 0);
+  album->GetDocument()->SetThumbnailSize(40, 40);
+  album->GetDocument()->Insert(MakeAlbumItem(file, true, 0, 1000), nullptr);
+  const tagALBUMINFOHEADER* info = album->GetDocument()->GetThumbnail(1)->GetInfo();
+
+  EXPECT_EQ(album->RefreshAlbum(), 0) << "nothing could be made";
+  EXPECT_EQ(info->aiFileTime, 1000u) << "the stored time stays until a thumbnail is made";
+  EXPECT_EQ(info->aiWidth, 16);
+
+  ASSERT_TRUE(testpics::WritePicture(file, testpics::FileFormat::Png, testpics::MakePhotoPixels(30, 20, false)));
+  stamp();
+  EXPECT_NE(album->RefreshAlbum(), 0) << "the readable picture is made at the next refresh";
+  EXPECT_EQ(info->aiWidth, 30);
+  EXPECT_GT(info->aiFileTime, 1000u);
+}
+
 TEST_F(AlbumEdit, SortingKeepsTheVisiblePositionAndTheSelection) {
   TestAlbum* album = MakeAlbum(AlbumGrid(3, 4, 1), 30);
   Scroll(album, SB_LINEDOWN);

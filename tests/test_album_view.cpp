@@ -484,3 +484,49 @@ TEST_F(AlbumKeys, RemovingTheAnchorWhileShiftIsHeldDropsIt) {
   Type(album, VK_RIGHT);
   EXPECT_EQ(Join(SelectedIndexes(album)), Join({7, 8})) << "a range from the new focus (the old 7 and 8)";
 }
+
+// ---------------------------------------------------------------------------
+// Copies
+
+TEST_F(AlbumView, ACopyGoesWithoutTheOriginalsCellsItemsOrPictures) {
+  LONG baseline = ToviMemLiveCount();
+  TestAlbum* album = MakeAlbum(AlbumGrid(2, 3, 1), 8);
+  ASSERT_EQ(album->SetCurrentFocus(2), 1);
+  LONG held = ToviMemLiveCount();
+  std::vector<HWND> cells;
+  for (int i = 0; i < album->CellCount(); ++i) cells.push_back(CellWindow(album, i));
+  ASSERT_EQ(cells.size(), 6u);
+  HWND ownWindow = nullptr;
+  {
+    CAlbum copy(*album);
+    EXPECT_EQ(copy.GetThumbNailCount(), 8);
+    EXPECT_EQ(copy.GetViewWindow(), album->GetViewWindow());
+    EXPECT_EQ(copy.GetCurrentFocus(), 2);
+    tagAlbumViewCreateInfo aci = AlbumGrid(1, 2, 1);
+    CAlbum assigned(parent, RECT{10, 300, 136, 68}, aci);
+    ownWindow = assigned.GetViewWindow();
+    assigned.GetDocument()->Insert(MakeAlbumItem(ItemPath(99)), nullptr);
+    assigned = *album;
+    EXPECT_EQ(ToviMemLiveCount(), held) << "the assigned view released its own item only";
+    EXPECT_EQ(assigned.GetThumbNailCount(), 8);
+  }
+  EXPECT_EQ(ToviMemLiveCount(), held) << "no picture of the original was released";
+  for (size_t i = 0; i < cells.size(); ++i) {
+    ASSERT_NE(cells[i], nullptr);
+    EXPECT_TRUE(IsWindow(cells[i])) << "cell " << i;
+    EXPECT_EQ(CellWindow(album, static_cast<int>(i)), cells[i]) << "cell " << i << " still bound";
+  }
+  ASSERT_EQ(album->GetThumbNailCount(), 8);
+  for (int n = 1; n <= 8; ++n) EXPECT_EQ(IndexOf(album->GetDocument()->GetThumbnail(n)), n);
+  EXPECT_EQ(album->SetCurrentFocus(7), 1);
+  EXPECT_EQ(album->GetCurrentFocus(), 7);
+  EXPECT_EQ(album->UpDataThumbListView(-1), 1);
+  EXPECT_EQ(album->RemoveSelected(0), 1);
+  EXPECT_EQ(album->GetThumbNailCount(), 7);
+  DestroyWindow(ownWindow);
+
+  HWND window = album->Window();
+  albums.pop_back();
+  DestroyWindow(window);
+  EXPECT_EQ(ToviMemLiveCount(), baseline) << "the original released everything once";
+}

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "ItemFactory.h"
+#include "ViewTestSupport.h"
 #include "support/TestPictures.h"
 
 namespace {
@@ -46,6 +47,19 @@ void SetWriteTime(const std::string& path, int offsetSeconds) {
   value.HighPart = now.dwHighDateTime;
   value.QuadPart += static_cast<LONGLONG>(offsetSeconds) * 10000000LL;
   FILETIME when{value.LowPart, value.HighPart};
+  SetFileTime(file, nullptr, nullptr, &when);
+  CloseHandle(file);
+}
+
+FILETIME WriteTimeOf(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data);
+  return data.ftLastWriteTime;
+}
+
+void SetWriteTimeTo(const std::string& path, const FILETIME& when) {
+  HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
   SetFileTime(file, nullptr, nullptr, &when);
   CloseHandle(file);
 }
@@ -181,9 +195,53 @@ TEST_F(AlbumDocTest, MissingSourcesKeepTheirItemsMarkedMissing) {
   Document loaded;
   ASSERT_EQ(loaded.Load(album_.c_str(), 1), 1);
   ASSERT_EQ(loaded.GetCount(), 3);
+  viewtest::ItemMarks loadedMarks = viewtest::ReadItemMarks(loaded.GetThumbnail(2));
+  ASSERT_TRUE(loadedMarks.shown);
+  EXPECT_GT(loadedMarks.missing, 0) << "loading marked the item missing";
+  EXPECT_EQ(viewtest::ReadItemMarks(loaded.GetThumbnail(1)).missing, 0) << "an item whose source is there is not";
+  EXPECT_EQ(viewtest::ReadItemMarks(loaded.GetThumbnail(3)).missing, 0);
+
+  loaded.GetThumbnail(2)->SetExist(1);
   EXPECT_EQ(loaded.Refresh(loaded.GetThumbnail(2)), 0);
+  EXPECT_GT(viewtest::ReadItemMarks(loaded.GetThumbnail(2)).missing, 0) << "a refresh marks it missing again";
   EXPECT_NE(loaded.GetThumbnail(2)->GetDib(), nullptr) << "the stored picture stays";
   EXPECT_EQ(loaded.Refresh(nullptr), 0);
+}
+
+TEST_F(AlbumDocTest, ASourceThatCannotBeReadKeepsItsOldTimeUntilItIsRemade) {
+  auto original = MakeDocument();
+  ASSERT_NE(original->Save(album_.c_str()), 0);
+  const DWORD storedTime = original->GetThumbnail(2)->GetInfo()->aiFileTime;
+  // Caught half written: the start of a picture, with a later time.
+  std::vector<uint8_t> bytes = Bytes(sources_[1]);
+  ASSERT_GT(bytes.size(), 40u);
+  bytes.resize(40);
+  ASSERT_TRUE(testpics::WriteFileBytes(sources_[1], bytes));
+  SetWriteTime(sources_[1], 120);
+  const FILETIME damagedTime = WriteTimeOf(sources_[1]);
+
+  {
+    Document loaded;
+    loaded.SetThumbnailSize(100, 80);
+    ASSERT_EQ(loaded.Load(album_.c_str(), 1), 1);
+    ASSERT_EQ(loaded.GetCount(), 3);
+    EXPECT_EQ(loaded.GetThumbnail(2)->GetInfo()->aiFileTime, storedTime) << "no new thumbnail, no new time";
+    EXPECT_EQ(loaded.Refresh(loaded.GetThumbnail(2)), 0);
+    EXPECT_EQ(loaded.GetThumbnail(2)->GetInfo()->aiFileTime, storedTime);
+    EXPECT_EQ(loaded.GetThumbnail(2)->GetInfo()->aiWidth, 130) << "the old record stays whole";
+    ASSERT_NE(loaded.Save(album_.c_str()), 0);
+  }
+
+  // The writer finishes within the same second: the file's time stays.
+  ASSERT_TRUE(testpics::WritePicture(sources_[1], testpics::FileFormat::Png, testpics::MakePhotoPixels(200, 50, true)));
+  SetWriteTimeTo(sources_[1], damagedTime);
+  Document fixed;
+  fixed.SetThumbnailSize(100, 80);
+  ASSERT_EQ(fixed.Load(album_.c_str(), 1), 1);
+  const tagALBUMINFOHEADER* info = fixed.GetThumbnail(2)->GetInfo();
+  EXPECT_EQ(info->aiWidth, 200) << "the finished picture is re-made";
+  EXPECT_GT(info->aiFileTime, storedTime);
+  EXPECT_EQ(fixed.Refresh(fixed.GetThumbnail(2)), 0) << "and is current from then on";
 }
 
 TEST_F(AlbumDocTest, EqualModificationTimeCountsAsUnchanged) {

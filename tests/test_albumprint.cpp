@@ -828,6 +828,51 @@ TEST(PrinterTest, NoPrinterGivesNoDeviceContext) {
   if (pd.hDevNames) GlobalFree(pd.hDevNames);
 }
 
+// A device mode of the caller's own, as a print setup without a chosen
+// printer may carry.
+HGLOBAL MakeCallerDevMode() {
+  HGLOBAL block = GlobalAlloc(GHND, sizeof(DEVMODEA));
+  auto* mode = static_cast<DEVMODEA*>(GlobalLock(block));
+  mode->dmSize = sizeof(DEVMODEA);
+  mode->dmCopies = 5;
+  GlobalUnlock(block);
+  return block;
+}
+
+// The block is still a live allocation holding what the caller wrote.
+bool CallerDevModeIntact(HGLOBAL block) {
+  if (GlobalFlags(block) == GMEM_INVALID_HANDLE || GlobalSize(block) < sizeof(DEVMODEA)) return false;
+  auto* mode = static_cast<DEVMODEA*>(GlobalLock(block));
+  if (!mode) return false;
+  bool same = mode->dmSize == sizeof(DEVMODEA) && mode->dmCopies == 5;
+  GlobalUnlock(block);
+  return same;
+}
+
+TEST(PrinterTest, ADeviceModeWithoutDeviceNamesStaysTheCallers) {
+  HGLOBAL mine = MakeCallerDevMode();
+  PRINTDLGA setup = {};
+  setup.lStructSize = sizeof(setup);
+  setup.hDevMode = mine;
+  CAlbumDoc2 album;
+  PrintAlbum("x", &album, 2, 1, 76, 76, setup);
+  EXPECT_TRUE(CallerDevModeIntact(mine)) << "printing left the caller's device mode alone";
+
+  PRINTDLGA pd = setup;
+  HDC dc = CreatePrinterDC(&pd);
+  EXPECT_TRUE(CallerDevModeIntact(mine)) << "fetching the default printer left it alone too";
+  if (dc) {
+    EXPECT_NE(pd.hDevMode, mine) << "the default printer's own device mode";
+    DeleteDC(dc);
+    if (pd.hDevMode) GlobalFree(pd.hDevMode);
+    GlobalFree(pd.hDevNames);
+  } else {
+    EXPECT_EQ(pd.hDevMode, mine) << "no printer: the record is as it was";
+    EXPECT_EQ(pd.hDevNames, nullptr);
+  }
+  EXPECT_EQ(GlobalFree(mine), nullptr) << "the caller frees it once";
+}
+
 TEST(PrinterTest, ChosenPrinterPrintsOneCopyAndBadNamesAreRefused) {
   PRINTDLGA pd = {};
   pd.hDevMode = GlobalAlloc(GHND, sizeof(DEVMODEA));

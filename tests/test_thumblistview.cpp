@@ -545,3 +545,38 @@ TEST_F(ListTest, AListMadeFromATemplateBringsItsOwnObjectAndDefaults) {
   DestroyWindow(window);
   EXPECT_EQ(CountUserObjects(), users) << "destroying the window took the object and its cells";
 }
+
+// ---------------------------------------------------------------------------
+// Copies
+
+TEST_F(ListTest, CopiesGoWithoutClosingTheOriginalsCells) {
+  TestList* list = MakeList(10, 10, 300, 150, Grid(2, 3, 0));
+  ASSERT_EQ(list->Count(), 6);
+  std::vector<HWND> cells;
+  for (int i = 0; i < list->Count(); ++i) cells.push_back(WindowOf(list->Window(), list->Cell(i)));
+  HWND ownWindow = nullptr;
+  {
+    TestList copy(*list);
+    EXPECT_EQ(copy.Window(), list->Window());
+    EXPECT_EQ(copy.Cell(5), list->Cell(5)) << "the copy shares the cells";
+    TestList assigned(parent, RECT{10, 200, 200, 100}, *list->GetACI());
+    ownWindow = assigned.Window();
+    ASSERT_NE(ownWindow, nullptr);
+    HWND ownCell = WindowOf(ownWindow, assigned.Cell(0));
+    ASSERT_NE(ownCell, nullptr);
+    assigned = *list;
+    EXPECT_FALSE(IsWindow(ownCell)) << "the assigned view's own cells went";
+    EXPECT_EQ(assigned.Cell(0), list->Cell(0));
+  }
+  for (size_t i = 0; i < cells.size(); ++i) {
+    ASSERT_NE(cells[i], nullptr);
+    EXPECT_TRUE(IsWindow(cells[i])) << "cell " << i << " still open";
+    EXPECT_EQ(WindowOf(list->Window(), list->Cell(static_cast<int>(i))), cells[i]) << "cell " << i << " still bound";
+  }
+  // The original still lays itself out and its window still reaches it.
+  SetWindowPos(list->Window(), nullptr, 0, 0, 330, 180, SWP_NOMOVE | SWP_NOZORDER);
+  EXPECT_EQ(list->ResetLayout(*list->GetACI()), 6);
+  EXPECT_EQ(ChildrenOfClass(list->Window(), kCellClass).size(), 6u);
+  EXPECT_EQ(GetWindowLongPtrA(ownWindow, GWLP_USERDATA), 0) << "the assigned view's own window no longer reaches it";
+  DestroyWindow(ownWindow);
+}

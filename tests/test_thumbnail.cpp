@@ -4,8 +4,19 @@
 #include <string.h>
 
 #include "ItemFactory.h"
+#include "ViewTestSupport.h"
 
 namespace {
+
+// An item whose selection and focus the test sets (the album view's job).
+class MarkedItem : public CThumbnail2 {
+public:
+  using CThumbnail2::CThumbnail2;
+  void Mark(int select, int focus) {
+    SetSelect(select);
+    SetFouse(focus);
+  }
+};
 
 tagALBUMINFOHEADER RecordWithPath(const char* path) {
   tagALBUMINFOHEADER info;
@@ -63,11 +74,22 @@ TEST(ThumbnailOwnership, DestructorFreesThePictureAndSetDibDoesNot) {
 
 TEST(ThumbnailClone, DeepCopyKeepsIdAndExistButNotSelection) {
   LONG before = ToviMemLiveCount();
-  CThumbnail2* item = MakeItem({"C:\\photos\\a.jpg", 10, 20, "desc"});
-  item->SetID(5);
-  item->SetExist(0);
+  tagALBUMINFOHEADER info = RecordWithPath("C:\\photos\\a.jpg");
+  Put(info.aiDescription, "desc");
+  MarkedItem* item = new MarkedItem(&info, MakeSolidDib(40, 20, 128), 5, 0);
+  item->Mark(1, 1);
+  viewtest::ItemMarks shownOriginal = viewtest::ReadItemMarks(item);
+  ASSERT_TRUE(shownOriginal.shown);
+  EXPECT_GT(shownOriginal.missing, 0) << "the original is marked missing";
+  EXPECT_GT(shownOriginal.focus, 0) << "the original carries the focus";
+  EXPECT_EQ(shownOriginal.selected, 1) << "the original is selected";
   CThumbnail2* clone = item->Clone();
   ASSERT_NE(clone, nullptr);
+  viewtest::ItemMarks shownClone = viewtest::ReadItemMarks(clone);
+  ASSERT_TRUE(shownClone.shown);
+  EXPECT_EQ(shownClone.missing, shownOriginal.missing) << "the clone keeps the existence flag";
+  EXPECT_EQ(shownClone.focus, 0) << "the clone is not focused";
+  EXPECT_EQ(shownClone.selected, 0) << "the clone is not selected";
   EXPECT_EQ(clone->GetID(), 5);
   EXPECT_STREQ(clone->GetInfo()->aiDescription, "desc");
   EXPECT_EQ(memcmp(clone->GetInfo(), item->GetInfo(), sizeof(tagALBUMINFOHEADER)), 0);
@@ -108,4 +130,35 @@ TEST(ThumbnailAssignment, IsShallow) {
   EXPECT_EQ(view.GetDib(), dib) << "both share one handle";
   EXPECT_STREQ(view.GetInfo()->aiPath, "C:\\a.jpg");
   view.SetDib(nullptr);  // only one of them may release it
+}
+
+TEST(ThumbnailCopy, ShallowCopiesNeverReleaseTheSharedPicture) {
+  LONG before = ToviMemLiveCount();
+  CThumbnail2* item = MakeItem({"C:\\photos\\a.jpg", 10, 20, "desc"});
+  void* picture = item->GetDib();
+  {
+    CThumbnail2 copy(*item);
+    EXPECT_EQ(copy.GetDib(), picture) << "a copy shares the picture";
+    CThumbnail2* assigned = MakeItem({"C:\\photos\\b.jpg"});
+    EXPECT_EQ(ToviMemLiveCount(), before + 2);
+    *assigned = *item;
+    EXPECT_EQ(assigned->GetDib(), picture);
+    EXPECT_STREQ(assigned->GetInfo()->aiPath, "C:\\photos\\a.jpg");
+    EXPECT_EQ(ToviMemLiveCount(), before + 1) << "the assigned item released the picture it owned";
+    *item = *assigned;  // the picture's own item stays its owner
+    delete assigned;
+  }
+  EXPECT_EQ(ToviMemLiveCount(), before + 1) << "the copies left the shared picture alone";
+  EXPECT_NE(ToviMemLock(picture), nullptr);
+  ToviMemUnlock(picture);
+
+  // An item given a picture of its own releases it, even after sharing one.
+  {
+    CThumbnail2 holder(*item);
+    holder.SetDib(MakeSolidDib(4, 3, 7));
+    EXPECT_EQ(ToviMemLiveCount(), before + 2);
+    delete item;
+    EXPECT_EQ(ToviMemLiveCount(), before + 1);
+  }
+  EXPECT_EQ(ToviMemLiveCount(), before);
 }

@@ -228,3 +228,58 @@ TEST(ThumbTableSort, ItemsAndPicturesSurviveSorting) {
   }
   EXPECT_EQ(ToviMemLiveCount(), before);
 }
+
+// ---------------------------------------------------------------------------
+// Copies share the list and leave it to the original
+
+TEST(ThumbTableCopy, ACopyGoingLeavesTheOriginalsItemsAndPictures) {
+  LONG before = ToviMemLiveCount();
+  {
+    std::unique_ptr<TestTable> table(MakeTable({"a", "b", "c"}));
+    CThumbnail2* second = table->GetThumbnail(2);
+    LONG held = ToviMemLiveCount();
+    {
+      TestTable copy(*table);
+      EXPECT_EQ(copy.GetThumbnail(2), second) << "the copy refers to the same items";
+      TestTable assigned;
+      assigned.Append({"own"});
+      assigned = *table;
+      EXPECT_EQ(assigned.Paths(), (Paths{"a", "b", "c"}));
+      EXPECT_EQ(ToviMemLiveCount(), held) << "the assigned table released only its own item";
+      assigned.CleanTable();
+      EXPECT_EQ(assigned.GetCount(), 0) << "emptying a copy gives it a list of its own";
+      assigned.Append({"later"});
+      EXPECT_EQ(assigned.Paths(), (Paths{"later"}));
+    }
+    EXPECT_EQ(ToviMemLiveCount(), held) << "the copies deleted none of the original's pictures";
+    EXPECT_EQ(table->Paths(), (Paths{"a", "b", "c"}));
+    EXPECT_EQ(table->GetThumbnail(2), second);
+    ASSERT_NE(second->GetDib(), nullptr);
+    EXPECT_NE(ToviMemLock(second->GetDib()), nullptr) << "the picture is still alive";
+    ToviMemUnlock(second->GetDib());
+    *table = TestTable(*table);  // a table given its own list back keeps owning it
+  }
+  EXPECT_EQ(ToviMemLiveCount(), before) << "the original released everything once";
+}
+
+TEST(ThumbTableCopy, ACopyFindsItemsWhereTheOriginalNowHasThem) {
+  std::unique_ptr<TestTable> table(MakeTable({"a", "b", "c", "d", "e"}));
+  TestTable copy(*table);
+  ASSERT_STREQ(copy.GetThumbnail(3)->GetInfo()->aiPath, "c");
+  ASSERT_STREQ(copy.GetThumbnail(4)->GetInfo()->aiPath, "d");
+  // The original removes the copy's last walked item and the one before.
+  ASSERT_EQ(table->Remove(table->GetThumbnail(4), 1), 1);
+  ASSERT_EQ(table->Remove(table->GetThumbnail(2), 1), 1);
+  EXPECT_EQ(copy.GetCount(), 3);
+  EXPECT_EQ(copy.Paths(), (Paths{"a", "c", "e"}));
+  for (int n = 3; n >= 1; --n) {
+    EXPECT_EQ(copy.GetThumbnail(n), table->GetThumbnail(n)) << "item " << n;
+  }
+  EXPECT_EQ(copy.GetThumbnail(4), nullptr);
+
+  // And the original after the copy moved items of the shared list.
+  EXPECT_STREQ(table->GetThumbnail(3)->GetInfo()->aiPath, "e");
+  ASSERT_EQ(copy.SortBy(ALBUM_SORT_NAME, 1), 1);
+  EXPECT_STREQ(table->GetThumbnail(3)->GetInfo()->aiPath, "a");
+  EXPECT_STREQ(table->GetThumbnail(2)->GetInfo()->aiPath, "c");
+}

@@ -876,3 +876,28 @@ TEST_F(CellTest, ThousandsOfPaintsInEveryStyleAndCaptionModeKeepGdiAndUserObject
   EXPECT_EQ(CountUserObjects(), user) << "USER objects after 3000 paints";
   EXPECT_EQ(ToviMemLiveCount(), memory) << "memory handles after 3000 paints";
 }
+
+// ---------------------------------------------------------------------------
+// Copies
+
+TEST_F(CellTest, ACopyGoingLeavesTheOriginalsWindowAndTooltip) {
+  tagAlbumViewCreateInfo aci = MakeConfig(0, 3);
+  aci.avcToolTip = 1;
+  TestCell* cell = MakeCell(10, 10, 100, 80, aci);
+  cell->Attach(MakeItem(ItemOptions()));
+  ASSERT_NE(cell->Tip(), nullptr);
+  {
+    CThumbView2 copy(*cell);
+    EXPECT_EQ(copy.GetThumbnail(), cell->GetThumbnail());
+    TestCell assigned(parent, RECT{200, 10, 100, 80}, aci);
+    HWND own = assigned.Window();
+    HWND ownTip = assigned.Tip();
+    assigned = *cell;
+    EXPECT_FALSE(IsWindow(own)) << "the assigned cell closed its own window";
+    EXPECT_FALSE(IsWindow(ownTip));
+  }
+  EXPECT_TRUE(IsWindow(cell->Window())) << "the original's window is still open";
+  EXPECT_TRUE(IsWindow(cell->Tip()));
+  EXPECT_EQ(GetWindowLongPtrA(cell->Window(), GWLP_USERDATA), reinterpret_cast<LONG_PTR>(cell));
+  EXPECT_EQ(Snapshot(cell->Window()).Count(kPicture, RECT{0, 0, 100, 80}), 40 * 30) << "and still paints its item";
+}

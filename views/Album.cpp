@@ -43,6 +43,36 @@ CAlbum::CAlbum(HWND existing, tagAlbumViewCreateInfo& aci)
   SetProgramFolder();
 }
 
+// The list view part and the document mark the copy as sharing, so it
+// never deletes the original's cells or items.
+CAlbum::CAlbum(const CAlbum& other)
+    : CThumbListView2(other),
+      m_Doc(other.m_Doc),
+      m_pFirstView(other.m_pFirstView),
+      m_nFirstViewID(other.m_nFirstViewID),
+      m_pSelHead(other.m_pSelHead),
+      m_nSelHeadID(other.m_nSelHeadID),
+      m_nSelMode(other.m_nSelMode),
+      m_bSelPending(other.m_bSelPending),
+      m_pFocus(other.m_pFocus),
+      m_pShiftAnchor(other.m_pShiftAnchor) {}
+
+CAlbum& CAlbum::operator=(const CAlbum& other) {
+  if (this == &other) return *this;
+  // The cells go before the items they point at.
+  CThumbListView2::operator=(other);
+  m_Doc = other.m_Doc;
+  m_pFirstView = other.m_pFirstView;
+  m_nFirstViewID = other.m_nFirstViewID;
+  m_pSelHead = other.m_pSelHead;
+  m_nSelHeadID = other.m_nSelHeadID;
+  m_nSelMode = other.m_nSelMode;
+  m_bSelPending = other.m_bSelPending;
+  m_pFocus = other.m_pFocus;
+  m_pShiftAnchor = other.m_pShiftAnchor;
+  return *this;
+}
+
 CAlbum::~CAlbum() {
   // The cells go before the items they point at: a cell closing down may
   // still be asked for its tooltip text.

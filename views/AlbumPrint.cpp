@@ -373,15 +373,19 @@ ALBUM_API int ShortenPrintName(const char* name, int maxWidth, PRINTTEXTWIDTHPRO
 ALBUM_API HDC CreatePrinterDC(PRINTDLGA* pd) {
   if (!pd) return nullptr;
   if (!pd->hDevNames) {
-    // The default printer is only returned into an empty choice.
-    if (pd->hDevMode) {
-      GlobalFree(pd->hDevMode);
-      pd->hDevMode = nullptr;
-    }
+    // The default printer is only returned into an empty choice. A device
+    // mode the caller put there stays the caller's: it is set aside, never
+    // freed, and comes back when there is no default printer.
+    HGLOBAL callerMode = pd->hDevMode;
+    pd->hDevMode = nullptr;
     pd->lStructSize = sizeof(PRINTDLGA);
     pd->Flags = PD_RETURNDEFAULT;
     PrintDlgA(pd);
-    if (!pd->hDevNames) return nullptr;
+    if (!pd->hDevNames) {
+      if (pd->hDevMode) GlobalFree(pd->hDevMode);
+      pd->hDevMode = callerMode;
+      return nullptr;
+    }
   }
   GlobalBlockLock devMode(pd->hDevMode);
   DEVMODEA* mode = nullptr;
@@ -460,18 +464,18 @@ ALBUM_API int PrintAlbumPages(HDC dc, const char* docName, CAlbumDoc2* album, in
 
 ALBUM_API int PrintAlbum(const char* docName, CAlbumDoc2* album, int range, int names, int boxWidth, int boxHeight,
                          PRINTDLGA printer) {
-  bool fetchedDefault = printer.hDevNames == nullptr;
+  HGLOBAL callerMode = printer.hDevMode;
+  HGLOBAL callerNames = printer.hDevNames;
   HDC dc = CreatePrinterDC(&printer);
   int result = 0;
   if (dc) {
     result = PrintAlbumPages(dc, docName, album, range, names, boxWidth, boxHeight);
     DeleteDC(dc);
   }
-  // The default printer's blocks were made for this copy alone.
-  if (fetchedDefault) {
-    if (printer.hDevMode) GlobalFree(printer.hDevMode);
-    if (printer.hDevNames) GlobalFree(printer.hDevNames);
-  }
+  // Only the default printer's blocks, made for this copy alone, are freed
+  // here; the caller's stay the caller's.
+  if (printer.hDevMode && printer.hDevMode != callerMode) GlobalFree(printer.hDevMode);
+  if (printer.hDevNames && printer.hDevNames != callerNames) GlobalFree(printer.hDevNames);
   return result;
 }
 

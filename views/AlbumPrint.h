@@ -43,7 +43,9 @@ ALBUM_API int ShortenPrintName(const char* name, int maxWidth, PRINTTEXTWIDTHPRO
 
 // A device context for the printer pd names, or for the default printer when
 // pd names none (pd then receives the default's DEVMODE and DEVNAMES handles,
-// which the caller frees with GlobalFree). Prints one copy. Null when there is
+// which the caller frees with GlobalFree; a DEVMODE handle pd held without
+// device names is never freed here and stays the caller's, and it is back in
+// pd when there is no default printer). Prints one copy. Null when there is
 // no printer.
 ALBUM_API HDC CreatePrinterDC(PRINTDLGA* pd);
 

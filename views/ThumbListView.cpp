@@ -144,7 +144,8 @@ CThumbListView2::CThumbListView2(HWND parent, RECT place, tagAlbumViewCreateInfo
       m_nViewCount(0),
       m_ppViews(nullptr),
       m_bDragDrop(1),
-      m_nBkColor(-1) {
+      m_nBkColor(-1),
+      m_bShared(0) {
   memcpy(&m_aci, &aci, sizeof(m_aci));
   HWND hwnd = CreateWindowExA(0, kListClass, nullptr, WS_CHILD | WS_VISIBLE, place.left, place.top,
                               place.right, place.bottom, parent, nullptr, GetResourceModule(), this);
@@ -160,8 +161,41 @@ CThumbListView2::CThumbListView2(HWND existing, tagAlbumViewCreateInfo& aci)
       m_nViewCount(0),
       m_ppViews(nullptr),
       m_bDragDrop(1),
-      m_nBkColor(-1) {
+      m_nBkColor(-1),
+      m_bShared(0) {
   memcpy(&m_aci, &aci, sizeof(m_aci));
+}
+
+CThumbListView2::CThumbListView2(const CThumbListView2& other)
+    : m_hWnd(other.m_hWnd),
+      m_bSelfOwned(other.m_bSelfOwned),
+      m_nViewCount(other.m_nViewCount),
+      m_ppViews(other.m_ppViews),
+      m_bDragDrop(other.m_bDragDrop),
+      m_nBkColor(other.m_nBkColor),
+      m_bShared(1) {
+  memcpy(&m_aci, &other.m_aci, sizeof(m_aci));
+}
+
+CThumbListView2& CThumbListView2::operator=(const CThumbListView2& other) {
+  if (this == &other) return *this;
+  if (m_ppViews != other.m_ppViews || m_hWnd != other.m_hWnd) {
+    // This view's own cells go now, and its window no longer reaches it.
+    CThumbListView2::OnDestroy(WM_DESTROY, 0, 0);
+    if (m_hWnd && m_hWnd != other.m_hWnd &&
+        GetWindowLongPtrA(m_hWnd, GWLP_USERDATA) == reinterpret_cast<LONG_PTR>(this)) {
+      SetWindowLongPtrA(m_hWnd, GWLP_USERDATA, 0);
+    }
+    m_bShared = 1;
+  }
+  m_hWnd = other.m_hWnd;
+  m_bSelfOwned = other.m_bSelfOwned;
+  m_nViewCount = other.m_nViewCount;
+  m_ppViews = other.m_ppViews;
+  memcpy(&m_aci, &other.m_aci, sizeof(m_aci));
+  m_bDragDrop = other.m_bDragDrop;
+  m_nBkColor = other.m_nBkColor;
+  return *this;
 }
 
 CThumbListView2::~CThumbListView2() {
@@ -299,6 +333,13 @@ void CThumbListView2::OnCreate(unsigned, unsigned, long) {
 }
 
 void CThumbListView2::OnDestroy(unsigned, unsigned, long) {
+  if (m_bShared) {
+    // A copy lets go of the original's cells; cells it makes from now on
+    // are its own.
+    m_ppViews = nullptr;
+    m_bShared = 0;
+    return;
+  }
   if (!m_ppViews) return;
   for (int i = 0; i < m_nViewCount; ++i) delete m_ppViews[i];
   delete[] m_ppViews;

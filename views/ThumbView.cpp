@@ -188,7 +188,8 @@ CThumbView2::CThumbView2(HWND parent, RECT place, tagAlbumViewCreateInfo& aci)
       m_hDisplayDib(nullptr),
       m_hDisplaySource(nullptr),
       m_pDisplayItem(nullptr),
-      m_sizeDisplayBox{0, 0} {
+      m_sizeDisplayBox{0, 0},
+      m_bShared(0) {
   memcpy(&m_aci, &aci, sizeof(m_aci));
   int width = place.right < kMinimumCellSize ? kMinimumCellSize : place.right;
   int height = place.bottom < kMinimumCellSize ? kMinimumCellSize : place.bottom;
@@ -210,13 +211,20 @@ CThumbView2::CThumbView2(const CThumbView2& other)
       m_hDisplayDib(nullptr),
       m_hDisplaySource(nullptr),
       m_pDisplayItem(nullptr),
-      m_sizeDisplayBox{0, 0} {
+      m_sizeDisplayBox{0, 0},
+      m_bShared(1) {
   memcpy(&m_aci, &other.m_aci, sizeof(m_aci));
 }
 
 CThumbView2& CThumbView2::operator=(const CThumbView2& other) {
   if (this == &other) return *this;
   DropDisplayCopy();
+  if (m_hWnd != other.m_hWnd) {
+    // This cell's own window and tooltip go now; the ones taken over stay
+    // the other cell's.
+    ReleaseWindows();
+    m_bShared = 1;
+  }
   m_hWnd = other.m_hWnd;
   m_pThumbnail = other.m_pThumbnail;
   memcpy(&m_aci, &other.m_aci, sizeof(m_aci));
@@ -229,12 +237,17 @@ CThumbView2& CThumbView2::operator=(const CThumbView2& other) {
 }
 
 CThumbView2::~CThumbView2() {
-  if (m_hTipWnd) {
-    DestroyWindow(m_hTipWnd);
-    m_hTipWnd = nullptr;
-  }
-  if (m_hWnd) SendMessageA(m_hWnd, WM_CLOSE, 0, 0);
+  ReleaseWindows();
   DropDisplayCopy();
+}
+
+void CThumbView2::ReleaseWindows() {
+  if (!m_bShared) {
+    if (m_hTipWnd) DestroyWindow(m_hTipWnd);
+    if (m_hWnd) SendMessageA(m_hWnd, WM_CLOSE, 0, 0);
+  }
+  m_hTipWnd = nullptr;
+  m_hWnd = nullptr;
 }
 
 int CThumbView2::Attach(CThumbnail2* item) {
