@@ -12,7 +12,7 @@
 
 // A 16 x 12 24-bit picture whose bytes depend on seed. Fixed memory takes
 // no moveable handle: Wine, like Windows, has at most 65,536 of those.
-inline HTOVIMEM SmallPicture(int seed, UINT flags = TOVI_MOVABLE_ZERO) {
+inline HTOVIMEM SmallPicture(int seed, UINT flags = TOVI_FIXED_ZERO) {
   const int width = 16, height = 12;
   DWORD stride = (width * 3 + 3) & ~3;
   DWORD size = sizeof(BITMAPINFOHEADER) + stride * height;
@@ -32,7 +32,7 @@ inline HTOVIMEM SmallPicture(int seed, UINT flags = TOVI_MOVABLE_ZERO) {
 
 // Item i of a benchmark album: "<folder>\<i, six digits>.jpg" with a small
 // picture, optionally described as "Picture number i". The caller owns it.
-inline CThumbnail2* MakeBenchItem(const char* folder, int i, bool describe, UINT pictureFlags = TOVI_MOVABLE_ZERO) {
+inline CThumbnail2* MakeBenchItem(const char* folder, int i, bool describe, UINT pictureFlags = TOVI_FIXED_ZERO) {
   tagALBUMINFOHEADER info;
   memset(&info, 0, sizeof(info));
   snprintf(info.aiPath, sizeof(info.aiPath), "%s\\%06d.jpg", folder, i);

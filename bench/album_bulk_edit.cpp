@@ -7,10 +7,8 @@
 //     in the middle of the album (InsertFromTable),
 // and prints the median time of each next to its peers in the same run:
 // filling the view's document with the same items, and CAlbum::Load of the
-// same album from a file where the album store's exchange can hold it (one
-// moveable global block per item and picture: Wine stops at 65,536
-// moveable handles, so about 30,000 items). Then the ratios large / small
-// (target <= 2.2 for both edits).
+// same album from a file. Then the ratios large / small (target <= 2.2 for
+// both edits).
 //   album_bulk_edit.exe [n [remove|insert]]
 // n >= 1000 (smaller for quick runs); a second argument measures one edit only.
 #include <album.h>
@@ -65,9 +63,6 @@ double Median(std::vector<double> values) {
   return values[values.size() / 2];
 }
 
-// Items of this many or fewer go through an album file; see above.
-const int kLargestStoreAlbum = 30000;
-
 struct Times {
   std::vector<double> load, fill, remove, insert;
 };
@@ -85,7 +80,7 @@ double TimedFill(BenchAlbum* album, int items) {
   double start = Seconds();
   album->FreeAlbumData();
   CAlbumDoc2* doc = album->GetDocument();
-  for (int i = 0; i < items; ++i) doc->Insert(MakeBenchItem("C:\\bench\\photos", i, false, TOVI_FIXED_ZERO), nullptr);
+  for (int i = 0; i < items; ++i) doc->Insert(MakeBenchItem("C:\\bench\\photos", i, false), nullptr);
   album->UpDataThumbListView(-1);
   double elapsed = Seconds() - start;
   return album->GetThumbNailCount() == items ? elapsed : -1;
@@ -126,7 +121,7 @@ bool InsertTable(BenchAlbum* album, int items, Times* times) {
   if (!album->SetCurrentFocus(items / 2)) return false;
   CAlbumDoc2 arrivals;
   for (int i = 0; i < edited; ++i) {
-    arrivals.Insert(MakeBenchItem("C:\\bench\\arrivals", i, false, TOVI_FIXED_ZERO), nullptr);
+    arrivals.Insert(MakeBenchItem("C:\\bench\\arrivals", i, false), nullptr);
   }
   double start = Seconds();
   int inserted = album->InsertFromTable(&arrivals, nullptr);
@@ -192,8 +187,7 @@ int main(int argc, char** argv) {
   GetTempPathA(sizeof(temp), temp);
   const std::string smallPath = std::string(temp) + "albumkit-bench-bulk-small.abm";
   const std::string largePath = std::string(temp) + "albumkit-bench-bulk-large.abm";
-  const bool smallFile = small <= kLargestStoreAlbum, largeFile = large <= kLargestStoreAlbum;
-  if ((smallFile && !BuildAlbum(smallPath, small, false)) || (largeFile && !BuildAlbum(largePath, large, false))) {
+  if (!BuildAlbum(smallPath, small, false) || !BuildAlbum(largePath, large, false)) {
     fprintf(stderr, "could not build the benchmark albums\n");
     return 1;
   }
@@ -216,8 +210,8 @@ int main(int argc, char** argv) {
   Times smallTimes, largeTimes;
   bool ok = true;
   for (int run = 0; run < kRuns && ok; ++run) {
-    ok = MeasureOnce(album, smallFile ? smallPath : "", small, remove, insert, &smallTimes) &&
-         MeasureOnce(album, largeFile ? largePath : "", large, remove, insert, &largeTimes);
+    ok = MeasureOnce(album, smallPath, small, remove, insert, &smallTimes) &&
+         MeasureOnce(album, largePath, large, remove, insert, &largeTimes);
   }
 
   HWND view = album->GetViewWindow();

@@ -22,11 +22,12 @@ namespace {
 const int kRows = 5;
 const int kCols = 6;
 
-// An 8 x 8 picture of one grey, as a packed 24-bit DIB.
+// An 8 x 8 picture of one grey, as a packed 24-bit DIB in fixed memory, as
+// the library makes its pictures (100,000 movable blocks would not fit).
 HTOVIMEM MakePicture(BYTE grey) {
   const DWORD stride = 8 * 3;
   DWORD size = sizeof(BITMAPINFOHEADER) + stride * 8;
-  HTOVIMEM dib = ToviMemAlloc(TOVI_MOVABLE_ZERO, size);
+  HTOVIMEM dib = ToviMemAlloc(TOVI_FIXED_ZERO, size);
   if (!dib) return nullptr;
   auto* header = static_cast<BITMAPINFOHEADER*>(ToviMemLock(dib));
   header->biSize = sizeof(BITMAPINFOHEADER);
