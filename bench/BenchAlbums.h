@@ -1,5 +1,6 @@
-// Album files for the benchmarks: n items with small 24-bit thumbnails and
-// distinct absolute paths, saved through the album store.
+// Albums for the benchmarks: n items with small 24-bit thumbnails and
+// distinct absolute paths, saved through the album store, and the album view
+// they are shown in.
 #pragma once
 
 #include <album.h>
@@ -51,3 +52,32 @@ inline bool BuildAlbum(const std::string& path, int items, bool describe, const 
   if (description) album.SetDescription(description);
   return album.Save(path.c_str()) != 0;
 }
+
+// The view configuration of the benchmarks' album views: rows x cols cells,
+// thin frames, multiple selection, vertical scrolling.
+inline tagAlbumViewCreateInfo BenchViewConfiguration(int rows, int cols) {
+  tagAlbumViewCreateInfo aci;
+  memset(&aci, 0, sizeof(aci));
+  aci.avcRows = rows;
+  aci.avcCols = cols;
+  aci.avcHGap = 8;
+  aci.avcVGap = 8;
+  aci.avcScroll = 1;
+  aci.avcSelect = 2;
+  aci.avcStyle = 2;
+  aci.avcCaption = 2;
+  aci.avcFont.lfHeight = -12;
+  aci.avcFont.lfWeight = FW_NORMAL;
+  snprintf(aci.avcFont.lfFaceName, sizeof(aci.avcFont.lfFaceName), "%s", "Arial");
+  return aci;
+}
+
+// An album view whose cells the benchmark can press.
+class BenchAlbum : public CAlbum {
+ public:
+  using CAlbum::CAlbum;
+  void Press(int cell, unsigned keys) {
+    SendMessageA(m_hWnd, AVM_ITEMLBUTTONDOWN, keys, reinterpret_cast<LPARAM>(m_ppViews[cell]));
+    SendMessageA(m_hWnd, AVM_ITEMBUTTONUP, keys, reinterpret_cast<LPARAM>(m_ppViews[cell]));
+  }
+};

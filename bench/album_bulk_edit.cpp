@@ -31,33 +31,6 @@ const int kRows = 5;
 const int kCols = 6;
 const int kRuns = 3;
 
-tagAlbumViewCreateInfo Configuration() {
-  tagAlbumViewCreateInfo aci;
-  memset(&aci, 0, sizeof(aci));
-  aci.avcRows = kRows;
-  aci.avcCols = kCols;
-  aci.avcHGap = 8;
-  aci.avcVGap = 8;
-  aci.avcScroll = 1;
-  aci.avcSelect = 2;
-  aci.avcStyle = 2;
-  aci.avcCaption = 2;
-  aci.avcFont.lfHeight = -12;
-  aci.avcFont.lfWeight = FW_NORMAL;
-  snprintf(aci.avcFont.lfFaceName, sizeof(aci.avcFont.lfFaceName), "%s", "Arial");
-  return aci;
-}
-
-// A view whose cells the benchmark can press.
-class BenchAlbum : public CAlbum {
- public:
-  using CAlbum::CAlbum;
-  void Press(int slot, unsigned keys) {
-    SendMessageA(m_hWnd, AVM_ITEMLBUTTONDOWN, keys, reinterpret_cast<LPARAM>(m_ppViews[slot]));
-    SendMessageA(m_hWnd, AVM_ITEMBUTTONUP, keys, reinterpret_cast<LPARAM>(m_ppViews[slot]));
-  }
-};
-
 double Median(std::vector<double> values) {
   std::sort(values.begin(), values.end());
   return values[values.size() / 2];
@@ -202,7 +175,7 @@ int main(int argc, char** argv) {
   HWND parent = CreateWindowExA(0, wc.lpszClassName, "album bulk edit", WS_POPUP | WS_VISIBLE, 0, 0,
                                 kCols * 68 + 20, kRows * 68 + 20, nullptr, nullptr, self, nullptr);
   if (!parent) return 1;
-  tagAlbumViewCreateInfo aci = Configuration();
+  tagAlbumViewCreateInfo aci = BenchViewConfiguration(kRows, kCols);
   RECT place{0, 0, kCols * 68, kRows * 68};
   BenchAlbum* album = new BenchAlbum(parent, place, aci);
 

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "BenchAlbums.h"
 #include "BenchClock.h"
 #include "platform/qil.h"
 #include "views/Album.h"
@@ -41,35 +42,8 @@ HTOVIMEM MakePicture(BYTE grey) {
   return dib;
 }
 
-tagAlbumViewCreateInfo Configuration() {
-  tagAlbumViewCreateInfo aci;
-  memset(&aci, 0, sizeof(aci));
-  aci.avcRows = kRows;
-  aci.avcCols = kCols;
-  aci.avcHGap = 8;
-  aci.avcVGap = 8;
-  aci.avcScroll = 1;
-  aci.avcSelect = 2;
-  aci.avcStyle = 2;
-  aci.avcCaption = 2;
-  aci.avcFont.lfHeight = -12;
-  aci.avcFont.lfWeight = FW_NORMAL;
-  snprintf(aci.avcFont.lfFaceName, sizeof(aci.avcFont.lfFaceName), "%s", "Arial");
-  return aci;
-}
-
-// A view whose cells the benchmark can press.
-class BenchAlbum : public CAlbum {
- public:
-  using CAlbum::CAlbum;
-  void Press(int cell, unsigned keys) {
-    SendMessageA(m_hWnd, AVM_ITEMLBUTTONDOWN, keys, reinterpret_cast<LPARAM>(m_ppViews[cell]));
-    SendMessageA(m_hWnd, AVM_ITEMBUTTONUP, keys, reinterpret_cast<LPARAM>(m_ppViews[cell]));
-  }
-};
-
 BenchAlbum* MakeAlbum(HWND parent, int x, int count) {
-  tagAlbumViewCreateInfo aci = Configuration();
+  tagAlbumViewCreateInfo aci = BenchViewConfiguration(kRows, kCols);
   RECT place{x, 0, kCols * 68, kRows * 68};
   BenchAlbum* album = new BenchAlbum(parent, place, aci);
   CAlbumDoc2* doc = album->GetDocument();
