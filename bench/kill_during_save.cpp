@@ -279,16 +279,26 @@ int RunParent(int kills, unsigned seed, int items) {
     ++done;
   }
   double seconds = Seconds() - begin;
+  // The killed saves' temporary files must go with the next save, as a
+  // user's next save after a crash would make it.
+  bool lastSaved = false;
+  {
+    CAlbumDoc2 next;
+    next.SetThumbnailSize(kThumbWidth, kThumbHeight);
+    lastSaved = FillGeneration(&next, items, lastFinished + 1) && next.Save(album.c_str()) &&
+                LoadedGeneration(album, items) == lastFinished + 1;
+  }
   int stray = StrayFiles(folder);
   printf("%d kills, %d albums intact, %d backups loadable\n", done, intact, backups);
-  printf("%d kills landed inside a save, %d saves failed, %d stray files left beside the album, longest save %ld ms, "
-         "%.1f s\n",
-         duringSave, failedSaves, stray, longestSaveMs, seconds);
+  printf("%d kills landed inside a save, %d saves failed, %s, %d stray files left beside the album, longest save "
+         "%ld ms, %.1f s\n",
+         duringSave, failedSaves, lastSaved ? "the next save succeeded" : "THE NEXT SAVE FAILED", stray,
+         longestSaveMs, seconds);
   UnmapViewOfFile(progress);
   CloseHandle(mapping);
   CloseHandle(ready);
   RemoveFolder(folder);
-  return done == kills && intact == kills && backups == kills && failedSaves == 0 && stray == 0 ? 0 : 1;
+  return done == kills && intact == kills && backups == kills && failedSaves == 0 && lastSaved && stray == 0 ? 0 : 1;
 }
 
 }  // namespace
