@@ -1120,3 +1120,115 @@ TEST(PrintDialogTest, SetupButtonRunsThePrinterSetupOverTheDialog) {
   EXPECT_EQ(IsLockedForModal(), 0) << "both leave it";
   EXPECT_EQ(GetPrinterSetup()->hDevNames, nullptr) << "a cancelled setup chooses no printer";
 }
+
+// ---------------------------------------------------------------------------
+// One picture, four readers: the album store, the image services' display,
+// the resampler and printing judge a picture's layout alike, so a picture
+// that one of them would hand on is never one another reads past its end.
+
+namespace {
+
+// An 8 x 4 picture of the given depth with a full colour table, in a block
+// exactly as large as the bytes it holds.
+HTOVIMEM MakeExactPicture(int bits, void (*spoil)(BITMAPINFOHEADER*, DWORD*)) {
+  const int width = 8, height = 4;
+  DWORD colours = bits <= 8 ? 1u << bits : 0;
+  DWORD stride = ((width * bits + 31) / 32) * 4;
+  DWORD size = sizeof(BITMAPINFOHEADER) + colours * 4 + stride * height;
+  BITMAPINFOHEADER header = {};
+  header.biSize = sizeof(header);
+  header.biWidth = width;
+  header.biHeight = height;
+  header.biPlanes = 1;
+  header.biBitCount = static_cast<WORD>(bits);
+  if (spoil) spoil(&header, &size);
+  HTOVIMEM picture = ToviMemAlloc(TOVI_MOVABLE_ZERO, size);
+  auto* bytes = static_cast<BYTE*>(ToviMemLock(picture));
+  memcpy(bytes, &header, size < sizeof(header) ? size : sizeof(header));
+  for (DWORD i = sizeof(header); i < size; ++i) bytes[i] = static_cast<BYTE>(i * 37);
+  ToviMemUnlock(picture);
+  return picture;
+}
+
+// Whether the album store saves an album of one item with this picture.
+bool StoreTakes(HTOVIMEM picture, const std::string& path) {
+  HMODULE store = LoadLibraryA("Vandor.DLL");
+  auto save = store ? reinterpret_cast<ABMFILEPROC>(reinterpret_cast<void*>(GetProcAddress(store, "ABM_SaveFile")))
+                    : nullptr;
+  if (!save) return false;
+  DWORD size = ToviMemSize(picture);
+  tagALBUMINFOHEADER info = {};
+  Put(info.aiPath, "C:\\pictures\\one.jpg");
+  info.aiThumbSize = size;
+  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(info) + size + 10);
+  auto* bytes = static_cast<BYTE*>(GlobalLock(block));
+  memcpy(bytes, &info, sizeof(info));
+  memcpy(bytes + sizeof(info), ToviMemLock(picture), size);
+  ToviMemUnlock(picture);
+  GlobalUnlock(block);
+  HGLOBAL array = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(HGLOBAL) + 10);
+  *static_cast<HGLOBAL*>(GlobalLock(array)) = block;
+  GlobalUnlock(array);
+  tagALBUMFILEDATA data = {};
+  data.nCount = 1;
+  data.hBlocks = array;
+  DeleteFileA(path.c_str());
+  bool saved = save(ALBUM_STORE_VERSION, path.c_str(), &data) != 0;
+  GlobalFree(block);
+  GlobalFree(array);
+  DeleteFileA(path.c_str());
+  FreeLibrary(store);
+  return saved;
+}
+
+}  // namespace
+
+TEST(PictureLayoutTest, StoreDisplayResamplerAndPrintingRefuseTheSamePictures) {
+  char folder[MAX_PATH] = "";
+  GetTempPathA(sizeof(folder), folder);
+  const std::string album = std::string(folder) + "picture-layout.abm";
+  MemoryPage page;
+  ASSERT_TRUE(page.ok());
+  const RECT box = {0, 0, 40, 20};
+  struct Case {
+    const char* name;
+    int bits;
+    void (*spoil)(BITMAPINFOHEADER*, DWORD*);
+  };
+  const Case refused[] = {
+      {"rows one byte short", 24, [](BITMAPINFOHEADER*, DWORD* size) { *size -= 1; }},
+      {"colour table one entry past the block", 8, [](BITMAPINFOHEADER* h, DWORD* size) {
+         h->biClrUsed = 256;
+         *size -= 4;
+       }},
+      {"more colours than a deep picture may carry", 24, [](BITMAPINFOHEADER* h, DWORD*) { h->biClrUsed = 257; }},
+      {"header larger than any GDI knows", 24, [](BITMAPINFOHEADER* h, DWORD*) { h->biSize = 125; }},
+      {"two planes", 24, [](BITMAPINFOHEADER* h, DWORD*) { h->biPlanes = 2; }},
+      {"2 bits a pixel", 2, nullptr},
+      {"masks for 24 bits", 24, [](BITMAPINFOHEADER* h, DWORD*) { h->biCompression = BI_BITFIELDS; }},
+      {"height of INT_MIN", 24, [](BITMAPINFOHEADER* h, DWORD*) { h->biHeight = INT_MIN; }},
+  };
+  for (const Case& c : refused) {
+    SCOPED_TRACE(c.name);
+    HTOVIMEM picture = MakeExactPicture(c.bits, c.spoil);
+    ASSERT_NE(picture, nullptr);
+    EXPECT_FALSE(StoreTakes(picture, album)) << "the store";
+    EXPECT_EQ(QilDibDisplay(page.dc(), &box, picture, 0, 0, 0), 0) << "the display";
+    HTOVIMEM resampled = ProcessResample(picture, 4, 2, 0);
+    EXPECT_EQ(resampled, nullptr) << "the resampler";
+    if (resampled) ToviMemFree(resampled);
+    EXPECT_EQ(StretchPictureBanded(page.dc(), picture, 0, 0, 40, 20), 0) << "printing";
+    ToviMemFree(picture);
+  }
+  for (int bits : {1, 4, 8, 16, 24, 32}) {
+    SCOPED_TRACE(std::to_string(bits) + " bits");
+    HTOVIMEM picture = MakeExactPicture(bits, nullptr);
+    EXPECT_TRUE(StoreTakes(picture, album)) << "the store";
+    EXPECT_EQ(QilDibDisplay(page.dc(), &box, picture, 0, 0, 0), 1) << "the display";
+    HTOVIMEM resampled = ProcessResample(picture, 4, 2, 0);
+    EXPECT_NE(resampled, nullptr) << "the resampler";
+    if (resampled) ToviMemFree(resampled);
+    EXPECT_EQ(StretchPictureBanded(page.dc(), picture, 0, 0, 40, 20), 1) << "printing";
+    ToviMemFree(picture);
+  }
+}

@@ -639,13 +639,23 @@ TEST_F(AlbumStore, LeftoversOfAnInterruptedSaveDisturbNothing) {
   ASSERT_NE(r.result, 0);
   EXPECT_EQ(Difference(first, r.album), "");
 
+  // A save running in another process holds its temporary file open.
+  WriteAll(album + ".tmp-1234", whole);
+  HANDLE running = CreateFileA((album + ".tmp-1234").c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(running, INVALID_HANDLE_VALUE);
+  // Names the store never makes.
+  WriteAll(album + ".tmp-12345", whole);
+  WriteAll(album + ".tmp-wxyz", whole);
+
   TestAlbum second = MakeAlbum(6, "second");
   SaveOk(album, second);
   r = Open(album);
   ASSERT_NE(r.result, 0);
   EXPECT_EQ(Difference(second, r.album), "");
-  EXPECT_EQ(Join(folder.Names()), "[trip.abm, trip.abm.bak, trip.abm.tmp-0000, trip.abm.tmp-ffff]")
-      << "a save leaves no temporary of its own and removes no other";
+  CloseHandle(running);
+  EXPECT_EQ(Join(folder.Names()), "[trip.abm, trip.abm.bak, trip.abm.tmp-1234, trip.abm.tmp-12345, trip.abm.tmp-wxyz]")
+      << "a save leaves no temporary of its own, removes those of interrupted saves and keeps a running save's";
 }
 
 TEST_F(AlbumStore, BackupHoldsThePreviousSoundAlbum) {

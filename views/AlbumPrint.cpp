@@ -8,6 +8,7 @@
 
 #include "components/resources/resource.h"
 #include "manager/Module.h"
+#include "platform/DibLayout.h"
 #include "platform/Gdi.h"
 #include "platform/Memory.h"
 #include "platform/Path.h"
@@ -136,56 +137,18 @@ struct PictureLayout {
 // Checks that the header describes the bytes the handle holds: pictures come
 // from files and hosts, and GDI would read as far as the header claims.
 bool ReadPictureLayout(const BYTE* bytes, DWORD available, PictureLayout* layout) {
-  if (available < sizeof(BITMAPINFOHEADER)) return false;
-  BITMAPINFOHEADER h;
-  memcpy(&h, bytes, sizeof(h));
-  if (h.biSize < sizeof(BITMAPINFOHEADER) || h.biSize > sizeof(BITMAPV5HEADER) || h.biSize > available) return false;
-  if (h.biWidth <= 0 || h.biHeight == 0 || h.biHeight == LONG_MIN || h.biPlanes != 1) return false;
-
-  uint64_t colours = h.biClrUsed;
-  switch (h.biBitCount) {
-    case 1: case 4: case 8:
-      if (colours == 0) colours = 1u << h.biBitCount;
-      if (colours > (1u << h.biBitCount)) return false;
-      break;
-    case 16: case 24: case 32:
-      if (colours > 256) return false;
-      break;
-    default:
-      return false;
-  }
-  bool topDown = h.biHeight < 0;
-  bool compressed = false;
-  switch (h.biCompression) {
-    case BI_RGB:
-      break;
-    case BI_BITFIELDS:
-      if (h.biBitCount != 16 && h.biBitCount != 32) return false;
-      break;
-    case BI_RLE8:
-    case BI_RLE4:
-      if (h.biBitCount != (h.biCompression == BI_RLE8 ? 8 : 4) || topDown || h.biSizeImage == 0) return false;
-      compressed = true;
-      break;
-    default:
-      return false;
-  }
-  // Bit-field masks follow a 40-byte header; larger headers carry them inside.
-  uint64_t masks = (h.biCompression == BI_BITFIELDS && h.biSize == sizeof(BITMAPINFOHEADER)) ? 12 : 0;
-  uint64_t headerAndColours = h.biSize + colours * sizeof(RGBQUAD) + masks;
-  uint64_t rows = topDown ? -static_cast<int64_t>(h.biHeight) : h.biHeight;
-  uint64_t stride = (static_cast<uint64_t>(h.biWidth) * h.biBitCount + 31) / 32 * 4;
-  uint64_t image = compressed ? h.biSizeImage : stride * rows;
-  if (headerAndColours + image > available) return false;
-
+  dib::Rules rules;
+  rules.allowRle = true;
+  dib::Layout checked;
+  if (dib::CheckLayout(bytes, available, rules, &checked)) return false;
   layout->info = reinterpret_cast<const BITMAPINFO*>(bytes);
-  layout->headerAndColours = static_cast<DWORD>(headerAndColours);
-  layout->bits = bytes + headerAndColours;
-  layout->width = h.biWidth;
-  layout->height = static_cast<LONG>(rows);
-  layout->topDown = topDown;
-  layout->compressed = compressed;
-  layout->stride = stride;
+  layout->headerAndColours = checked.headerAndColours;
+  layout->bits = bytes + checked.headerAndColours;
+  layout->width = static_cast<LONG>(checked.width);
+  layout->height = static_cast<LONG>(checked.height);
+  layout->topDown = checked.topDown;
+  layout->compressed = checked.compressed;
+  layout->stride = checked.stride;
   return true;
 }
 

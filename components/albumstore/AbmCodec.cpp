@@ -1,5 +1,7 @@
 #include "AbmCodec.h"
 
+#include "../../platform/DibLayout.h"
+
 #include <string.h>
 
 #include <new>
@@ -146,42 +148,11 @@ uint32_t Crc32(const void* data, size_t size, uint32_t crc) {
 }
 
 const char* CheckPackedDib(const uint8_t* dib, uint64_t size) {
-  if (size < kDibHeaderSize) return "picture shorter than its header";
-  if (GetU32(dib) != kDibHeaderSize) return "picture header size is not 40";
-  int32_t width = static_cast<int32_t>(GetU32(dib + 4));
-  int32_t height = static_cast<int32_t>(GetU32(dib + 8));
-  uint16_t planes = GetU16(dib + 12);
-  uint16_t bits = GetU16(dib + 14);
-  uint32_t compression = GetU32(dib + 16);
-  uint32_t colorsUsed = GetU32(dib + 32);
-  if (width <= 0) return "picture width not positive";
-  if (height == 0 || height == INT32_MIN) return "picture height invalid";
-  if (planes != 1) return "picture plane count is not 1";
-  if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32)
-    return "picture bit count unsupported";
-  uint64_t masks = 0;
-  if (compression == 3) {
-    if (bits != 16 && bits != 32) return "bit-field masks need 16 or 32 bits";
-    masks = 12;
-  } else if (compression != 0) {
-    return "picture is compressed";
-  }
-  uint64_t colors = colorsUsed;
-  if (bits <= 8) {
-    uint64_t most = 1ull << bits;
-    if (colors == 0) colors = most;
-    if (colors > most) return "colour table larger than the bit count allows";
-  } else if (colors > 256) {
-    return "colour table too large";
-  }
-  uint64_t absHeight = height < 0 ? static_cast<uint64_t>(-static_cast<int64_t>(height))
-                                  : static_cast<uint64_t>(height);
-  // At most 2^31 * 32 bits per row and 2^31 rows: no 64-bit overflow.
-  uint64_t stride = ((static_cast<uint64_t>(width) * bits + 31) / 32) * 4;
-  if (absHeight > size || stride > size) return "picture rows exceed its size";
-  uint64_t needed = kDibHeaderSize + masks + colors * 4 + stride * absHeight;
-  if (needed > size) return "picture rows exceed its size";
-  return nullptr;
+  // Thumbnails are stored with the plain 40-byte header and uncompressed rows.
+  dib::Rules rules;
+  rules.maxHeaderSize = dib::kInfoHeaderSize;
+  if (size >= kDibHeaderSize && GetU32(dib) != kDibHeaderSize) return "picture header size is not 40";
+  return dib::CheckLayout(dib, size, rules);
 }
 
 bool SpanSource::Read(void* dst, size_t size) {

@@ -135,7 +135,10 @@ class TempFile {
         *error = ERROR_FILENAME_EXCED_RANGE;
         return false;
       }
-      file_.reset(CreateFileA(name_, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+      // Open until renamed or deleted: nobody else reads or writes it, and the
+      // open handle tells SweepStaleTempFiles that its save is still running.
+      // Sharing delete lets the rename through.
+      file_.reset(CreateFileA(name_, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
       if (file_) return true;
       *error = GetLastError();
@@ -148,13 +151,9 @@ class TempFile {
   HANDLE handle() const { return file_.get(); }
   const char* name() const { return name_; }
 
-  // Flushes the contents to the device and closes the file.
+  // Flushes the contents to the device; the file stays open until MoveTo.
   bool Finish(DWORD* error) {
     if (!FlushFileBuffers(file_.get())) {
-      *error = GetLastError();
-      return false;
-    }
-    if (!file_.Close()) {
       *error = GetLastError();
       return false;
     }
@@ -168,6 +167,7 @@ class TempFile {
       return false;
     }
     kept_ = true;
+    file_.Close();
     return true;
   }
 
@@ -427,6 +427,44 @@ int OpenAlbum(const char* path, tagALBUMFILEDATA* data) {
   return Succeed();
 }
 
+// Deletes the temporary files of saves that never finished (the process was
+// killed or the machine stopped between creating and renaming them), which
+// would otherwise pile up beside the album. A running save holds its files
+// open without sharing them, so they cannot be opened here and are left alone.
+void SweepStaleTempFiles(const char* path) {
+  char pattern[MAX_PATH];
+  size_t length = strnlen(path, MAX_PATH);
+  if (!CopyTextWhole(pattern, path) || !CopyTextWhole(pattern + length, sizeof(pattern) - length, ".tmp-*")) return;
+  const char* name = path;
+  for (const char* p = path; *p; ++p)
+    if (*p == '\\' || *p == '/' || *p == ':') name = p + 1;
+  const size_t folderLength = static_cast<size_t>(name - path);
+  const size_t nameLength = length - folderLength;
+
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA(pattern, &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+    // Exactly "<album name>.tmp-" and four hex digits: the names TempFile makes.
+    const char* suffix = found.cFileName + nameLength;
+    if (strnlen(found.cFileName, MAX_PATH) != nameLength + kLongestSuffix ||
+        _strnicmp(found.cFileName, name, nameLength) != 0 ||
+        memcmp(suffix, kTempInfix, sizeof(kTempInfix) - 1) != 0)
+      continue;
+    bool hex = true;
+    for (size_t i = sizeof(kTempInfix) - 1; i < kLongestSuffix; ++i)
+      hex = hex && strchr("0123456789abcdef", suffix[i]) != nullptr && suffix[i] != '\0';
+    if (!hex) continue;
+    char stale[MAX_PATH];
+    memcpy(stale, path, folderLength);
+    if (!CopyTextWhole(stale + folderLength, sizeof(stale) - folderLength, found.cFileName)) continue;
+    HANDLE file = CreateFileA(stale, DELETE, 0, nullptr, OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+}
+
 // What is at the album's path before a save.
 enum class Existing { kNothing, kEmpty, kSound };
 
@@ -485,6 +523,8 @@ int SaveAlbum(const char* path, const tagALBUMFILEDATA* data) {
   uint64_t length = 0;
   abm::Status status = abm::Measure(items, &length);
   if (!status) return Fail(ErrorFromStatus(status, 0));
+
+  SweepStaleTempFiles(path);
 
   // A file at the path that is not a sound album is never replaced: it may
   // be someone's only copy of an album this store cannot read.

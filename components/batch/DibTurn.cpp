@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "../../platform/DibLayout.h"
 #include "../../platform/Memory.h"
 #include "BatchOps.h"
 
@@ -19,21 +20,18 @@ HTOVIMEM TurnDib(HTOVIMEM dib, BatchOp op) {
   MemLock lock(dib);
   if (!lock) return nullptr;
   const DWORD total = ToviMemSize(dib);
-  if (total < sizeof(BITMAPINFOHEADER)) return nullptr;
-  const auto* header = lock.as<BITMAPINFOHEADER>();
-  if (header->biSize < sizeof(BITMAPINFOHEADER) || header->biCompression != BI_RGB || header->biPlanes != 1 ||
-      (header->biBitCount != 24 && header->biBitCount != 8) || header->biWidth <= 0 || header->biHeight <= 0 ||
-      header->biWidth > 65535 || header->biHeight > 65535) {
+  dib::Rules rules;
+  rules.maxSide = 65535;
+  dib::Layout layout;
+  if (dib::CheckLayout(lock.as<uint8_t>(), total, rules, &layout)) return nullptr;
+  // Turned and flipped here: plain bottom-up rows of 8 or 24 bits.
+  if (layout.compression != dib::kRgb || layout.topDown || (layout.bitCount != 24 && layout.bitCount != 8))
     return nullptr;
-  }
-  const uint32_t w = static_cast<uint32_t>(header->biWidth), h = static_cast<uint32_t>(header->biHeight);
-  const uint32_t bpp = header->biBitCount / 8;
-  uint32_t colours = 0;
-  if (bpp == 1) colours = header->biClrUsed ? header->biClrUsed : 256;
-  if (colours > 256) return nullptr;
-  const uint64_t headerBytes = uint64_t(header->biSize) + colours * sizeof(RGBQUAD);
+  const auto* header = lock.as<BITMAPINFOHEADER>();
+  const uint32_t w = layout.width, h = layout.height;
+  const uint32_t bpp = layout.bitCount / 8;
+  const uint64_t headerBytes = layout.headerAndColours;
   const uint32_t stride = Stride(w, bpp);
-  if (headerBytes + uint64_t(stride) * h > total) return nullptr;
 
   const bool quarter = op == BatchOp::RotateClockwise || op == BatchOp::RotateAnticlockwise;
   const uint32_t nw = quarter ? h : w, nh = quarter ? w : h;

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "../../platform/DibLayout.h"
+
 namespace pixamo {
 
 namespace {
@@ -59,24 +61,23 @@ DWORD RowStride(int width, int bitCount) {
 }
 
 bool ParseDib(const BYTE* data, size_t size, DibInfo* info) {
-  if (!data || !info || size < sizeof(BITMAPINFOHEADER)) return false;
+  if (!data || !info) return false;
+  dib::Rules rules;
+  rules.maxHeaderSize = dib::kInfoHeaderSize;
+  rules.maxSide = kMaxSide;
+  dib::Layout layout;
+  if (dib::CheckLayout(data, size, rules, &layout)) return false;
   BITMAPINFOHEADER h;
   std::memcpy(&h, data, sizeof h);
-  if (h.biSize != sizeof(BITMAPINFOHEADER)) return false;
-  if (h.biWidth <= 0 || h.biWidth > kMaxSide) return false;
-  if (h.biHeight == 0 || h.biHeight > kMaxSide || h.biHeight < -kMaxSide) return false;
-
-  int bpp = h.biBitCount;
-  if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32) return false;
-  bool bitfields = h.biCompression == BI_BITFIELDS;
-  if (h.biCompression != BI_RGB && !(bitfields && (bpp == 16 || bpp == 32))) return false;
-
-  uint64_t offset = sizeof(BITMAPINFOHEADER);
+  const int bpp = layout.bitCount;
+  const int height = static_cast<int>(layout.height);
+  const uint64_t offset = layout.headerAndColours;
+  const uint64_t tableBytes = static_cast<uint64_t>(layout.colours) * sizeof(RGBQUAD);
+  const uint64_t imageBytes = layout.imageBytes;
+  const DWORD stride = static_cast<DWORD>(layout.stride);
   DWORD masks[3];
-  if (bitfields) {
-    if (size < offset + sizeof masks) return false;
-    std::memcpy(masks, data + offset, sizeof masks);
-    offset += sizeof masks;
+  if (layout.compression == dib::kBitFields) {
+    std::memcpy(masks, data + sizeof(BITMAPINFOHEADER), sizeof masks);
   } else if (bpp == 16) {
     masks[0] = 0x7C00;
     masks[1] = 0x03E0;
@@ -86,25 +87,6 @@ bool ParseDib(const BYTE* data, size_t size, DibInfo* info) {
     masks[1] = 0x0000FF00;
     masks[2] = 0x000000FF;
   }
-
-  // Deeper pictures may carry an optional colour table; it is skipped, but
-  // it still sits between the header and the rows.
-  uint64_t colours = h.biClrUsed;
-  if (bpp <= 8) {
-    uint64_t most = 1ull << bpp;
-    if (colours == 0) colours = most;
-    if (colours > most) return false;
-  }
-  uint64_t tableBytes;
-  if (!MulFits(colours, sizeof(RGBQUAD), size, &tableBytes)) return false;
-  offset += tableBytes;
-
-  DWORD stride = RowStride(h.biWidth, bpp);
-  int height = h.biHeight < 0 ? -h.biHeight : h.biHeight;
-  uint64_t imageBytes;
-  if (stride == 0 || !MulFits(stride, static_cast<uint64_t>(height), size, &imageBytes))
-    return false;
-  if (offset + imageBytes > size) return false;
 
   info->width = h.biWidth;
   info->height = height;
@@ -121,7 +103,7 @@ bool ParseDib(const BYTE* data, size_t size, DibInfo* info) {
   info->fieldMask = 0;
   std::memset(info->fullPalette, 0, sizeof info->fullPalette);
   if (bpp <= 8) {
-    info->paletteCount = static_cast<DWORD>(colours);
+    info->paletteCount = layout.colours;
     info->palette = reinterpret_cast<const RGBQUAD*>(data + offset - tableBytes);
     std::memcpy(info->fullPalette, info->palette, static_cast<size_t>(tableBytes));
     for (int i = 0; i < 256; ++i) {

@@ -4,6 +4,7 @@
 
 #include "ExifOrientation.h"
 #include "Internal.h"
+#include "../../platform/DibLayout.h"
 
 namespace qil {
 namespace {
@@ -112,45 +113,12 @@ DibReader::DibReader(HTOVIMEM dib) : mem_(dib) {
   if (!mem_) return;
   uint32_t available = ToviMemSize(mem_);
   base_ = static_cast<const uint8_t*>(ToviMemLock(mem_));
-  if (!base_ || available < sizeof(BITMAPINFOHEADER)) return;
-  const BITMAPINFOHEADER& h = Header();
-  if (h.biSize < sizeof(BITMAPINFOHEADER) || h.biSize > available || h.biWidth <= 0 ||
-      h.biHeight == 0 || h.biPlanes != 1) {
-    return;
-  }
-  uint32_t width = static_cast<uint32_t>(h.biWidth);
-  uint32_t height = h.biHeight < 0 ? 0u - static_cast<uint32_t>(h.biHeight)
-                                   : static_cast<uint32_t>(h.biHeight);
-  uint32_t colours = 0;
-  switch (h.biBitCount) {
-    case 1: case 4: case 8:
-      colours = h.biClrUsed ? h.biClrUsed : (1u << h.biBitCount);
-      if (colours > (1u << h.biBitCount)) return;
-      break;
-    case 16: case 24: case 32:
-      colours = h.biClrUsed;
-      if (colours > 256) return;
-      break;
-    default:
-      return;
-  }
-  uint32_t colourBytes = colours * sizeof(RGBQUAD);
-  // Bit-field masks follow a 40-byte header; larger headers carry them inside.
-  if (h.biCompression == BI_BITFIELDS && h.biSize == sizeof(BITMAPINFOHEADER)) colourBytes += 12;
-  uint32_t image = 0;
-  if (h.biCompression == BI_RGB || h.biCompression == BI_BITFIELDS) {
-    uint32_t stride = 0;
-    if (!DibStride(width, h.biBitCount, &stride) || !MulU32(stride, height, &image)) return;
-  } else if (h.biCompression == BI_RLE8 || h.biCompression == BI_RLE4) {
-    image = h.biSizeImage;
-    if (image == 0) return;
-  } else {
-    return;
-  }
-  if (!AddU32(h.biSize, colourBytes, &headerAndColours_)) return;
-  uint32_t total = 0;
-  if (!AddU32(headerAndColours_, image, &total) || total > available) return;
-  imageSize_ = image;
+  dib::Rules rules;
+  rules.allowRle = true;
+  dib::Layout layout;
+  if (!base_ || dib::CheckLayout(base_, available, rules, &layout)) return;
+  headerAndColours_ = layout.headerAndColours;
+  imageSize_ = layout.imageBytes;
   ok_ = true;
 }
 
