@@ -6,6 +6,7 @@ add_library(album SHARED
   model/ThumbnailMaker.cpp
   model/AlbumDoc.cpp
   model/AlbumExports.cpp
+  model/AddToAlbum.cpp
   model/XmlExport.cpp
   model/ExifReader.cpp
   model/PictureInfo.cpp
