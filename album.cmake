@@ -22,6 +22,7 @@ add_library(album SHARED
   manager/ToolbarLibrary.cpp
   manager/AlbumDialogs.cpp
   search/AlbumChooser.cpp
+  search/SearchCriteria.cpp
   platform/Text.cpp
   platform/Path.cpp
   views/DragWindow.cpp
