@@ -23,6 +23,8 @@ add_library(album SHARED
   manager/AlbumDialogs.cpp
   search/AlbumChooser.cpp
   search/SearchCriteria.cpp
+  search/SearchRun.cpp
+  search/AlbumSearchDlg.cpp
   platform/Text.cpp
   platform/Path.cpp
   views/DragWindow.cpp
