@@ -450,7 +450,7 @@ void InitLayout(HWND dialog) {
   int collapsedClient = top;
   tagAlbumViewCreateInfo aci = {};
   int viewColumns = g_layout.baseColumns, viewRows = 1;
-  if (GetAlbumCtrlACI(&aci, "OptionDlgAlbumCtrl")) {
+  if (GetAlbumCtrlACI(&aci, "ManDlgAlbumCtrl")) {
     if (aci.avcCols > 0) viewColumns = aci.avcCols;
     if (aci.avcRows > 0) viewRows = aci.avcRows;
   }

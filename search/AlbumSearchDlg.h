@@ -73,7 +73,7 @@ private:
   bool MakeAlbumPath(HWND list, int entry, char (&path)[MAX_PATH]);
 };
 
-INT_PTR CALLBACK AlbumSearchDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+ALBUM_API INT_PTR CALLBACK AlbumSearchDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Runs the search dialog modally. 0 when owner is null or the dialog's state
 // cannot be made; otherwise the dialog's end code: 1 closed with nothing

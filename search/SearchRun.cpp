@@ -14,6 +14,7 @@
 #include "manager/Module.h"
 #include "platform/Text.h"
 #include "platform/pixamo.h"
+#include "platform/qil.h"
 
 namespace {
 
@@ -120,8 +121,11 @@ int CAlbumSearchDlg::SearchFolders() {
       const char* path = files + static_cast<size_t>(m_nFileIndex) * ALBUM_PATH_ENTRY;
       SendMessageA(m_hDlg, SDM_PROGRESS, SEARCH_PROGRESS_EXAMINING, reinterpret_cast<LPARAM>(path));
       if (!MatchFolderFile(path, &m_Criteria)) continue;
+      QilSetLastError(0);
       CThumbnail2* item = CreateThumbnailFromFile(path, static_cast<WORD>(m_nThumbWidth),
                                                   static_cast<WORD>(m_nThumbHeight), nullptr);
+      // A stop while the picture was read leaves this file for Continue.
+      if (!item && QilGetLastError() == QIL_ERR_STOPPED) return 0;
       if (!item) continue;
       CThumbTable2 found;
       found.Insert(item, nullptr);
