@@ -34,11 +34,19 @@ std::vector<std::string> g_boxes;  // text of every message box shown
 std::string g_newAlbumName;        // typed into the new-album dialog; empty: Cancel
 std::set<HWND> g_answered;
 
+bool g_closeSearches = false;      // search dialogs are closed as they come up
+int g_searchesClosed = 0;
+
 LRESULT CALLBACK AnswerBoxes(int code, WPARAM wParam, LPARAM lParam) {
   if (code == HCBT_ACTIVATE) {
     HWND box = reinterpret_cast<HWND>(wParam);
     char name[32] = "";
     GetClassNameA(box, name, sizeof(name));
+    if (g_closeSearches && GetDlgItem(box, IDC_SEARCH_RESULTS) && !g_answered.count(box)) {
+      g_answered.insert(box);
+      ++g_searchesClosed;
+      PostMessageA(box, WM_CLOSE, 0, 0);
+    }
     if (strcmp(name, "#32770") == 0 && !GetDlgItem(box, IDC_SEARCH_RESULTS) && !g_answered.count(box)) {
       g_answered.insert(box);
       if (GetDlgItem(box, IDC_NEW_ALBUM_NAME)) {
@@ -427,6 +435,16 @@ TEST_F(SearchDialogTest, FolderHistoryKeepsTwentyFiveAndTrustsNoCount) {
   EXPECT_STREQ(text, "gone");
   GetPrivateProfileStringA("SEARCHFOLDER", "0", "", text, sizeof(text), "ALBUM.INI");
   EXPECT_STREQ(text, "C:\\g32") << "the newest folder comes first";
+}
+
+TEST_F(SearchDialogTest, OpenSearchDlgRunsModallyUntilTheCloseBox) {
+  EXPECT_EQ(OpenSearchDlg(nullptr, Albums().c_str(), 64, 64), 0) << "no owner";
+  g_searchesClosed = 0;
+  g_closeSearches = true;
+  EXPECT_EQ(OpenSearchDlg(owner_, Albums().c_str(), 64, 64), 1);
+  g_closeSearches = false;
+  EXPECT_EQ(g_searchesClosed, 1);
+  EXPECT_EQ(GetSearchOpen(), 0) << "the search-open mark goes with the dialog";
 }
 
 }  // namespace
