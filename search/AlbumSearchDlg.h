@@ -65,6 +65,7 @@ public:
   tagAlbumSearchCreteria m_Criteria;
   int m_nState = SEARCH_STATE_NEW;
   HWND m_hDlg = nullptr;          // the dialog; not owned
+  DWORD m_dwStatusShown = 0;      // tick count of the last status line of a run, 0 none yet
 
 private:
   void FreeLists();
@@ -72,6 +73,10 @@ private:
   int SearchAlbums(CAlbumDoc2* scratch);
   bool MakeAlbumPath(HWND list, int entry, char (&path)[MAX_PATH]);
 };
+
+// How often a folder run asks the stop query: at most once per interval
+// (20 ms unless set), or before every file with 0.
+ALBUM_API void SetSearchStopInterval(DWORD milliseconds);
 
 ALBUM_API INT_PTR CALLBACK AlbumSearchDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 

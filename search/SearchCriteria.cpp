@@ -41,6 +41,26 @@ void FileStem(const char* path, char (&out)[MAX_PATH]) {
   if (char* dot = strrchr(out, '.')) *dot = '\0';
 }
 
+// The file's extension equals one of the ";"-separated types, each with or
+// without the "*" of its pattern, ignoring letter case: a format entry of the
+// type list names several extensions ("jpg;*.jpeg" and the like).
+bool TypeMatches(const char* types, const char* extension) {
+  const char* start = types;
+  while (*start) {
+    size_t length = strcspn(start, ";");
+    const char* pattern = start;
+    size_t patternLength = length;
+    while (patternLength > 0 && (*pattern == ' ' || *pattern == '*')) ++pattern, --patternLength;
+    while (patternLength > 0 && pattern[patternLength - 1] == ' ') --patternLength;
+    if (patternLength > 0 && patternLength == strlen(extension) && _strnicmp(pattern, extension, patternLength) == 0) {
+      return true;
+    }
+    start += length;
+    if (*start == ';') ++start;
+  }
+  return false;
+}
+
 const char* FileExtension(const char* path) {
   const char* dot = strrchr(path, '.');
   const char* slash = strrchr(path, '\\');
@@ -146,7 +166,7 @@ int MatchFolderFile(const char* path, const tagAlbumSearchCreteria* criteria) {
     FileStem(path, stem);
     if (!strstr(stem, criteria->szName)) return 0;
   }
-  if (criteria->szTypes[0] && _stricmp(criteria->szTypes, FileExtension(path)) != 0) return 0;
+  if (criteria->szTypes[0] && !TypeMatches(criteria->szTypes, FileExtension(path))) return 0;
   if (criteria->bDateTest) {
     struct tm from = criteria->tmFrom;
     struct tm to = criteria->tmTo;

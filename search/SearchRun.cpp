@@ -18,6 +18,8 @@
 
 namespace {
 
+constexpr DWORD kStatusInterval = 100;  // ms between two status lines of a run
+
 char* AsList(char (*entries)[260]) { return reinterpret_cast<char*>(entries); }
 char (*AsEntries(char* list))[260] { return reinterpret_cast<char(*)[260]>(list); }
 
@@ -38,7 +40,24 @@ void SetResourceText(HWND dialog, int control, UINT textId) {
   SetDlgItemTextA(dialog, control, text);
 }
 
+DWORD g_stopInterval = 20;
+DWORD g_lastStopQuery = 0;
+
+// The stop query costs more than examining a file that does not match: a
+// folder run asks it every g_stopInterval ms, which still ends a run well
+// within the blink of an eye after Escape.
+bool StopRequested() {
+  if (g_stopInterval > 0) {
+    DWORD now = GetTickCount();
+    if (now - g_lastStopQuery < g_stopInterval) return false;
+    g_lastStopQuery = now;
+  }
+  return AbortPictureProcessing() != 0;
+}
+
 }  // namespace
+
+void SetSearchStopInterval(DWORD milliseconds) { g_stopInterval = milliseconds; }
 
 void CAlbumSearchDlg::FreeLists() {
   free(AsList(m_pFolders));
@@ -117,7 +136,7 @@ int CAlbumSearchDlg::SearchFolders() {
     if (EnumPictureFiles(m_pFolders[m_nFolderIndex], &files, &count, "") < 0) count = 0;
     std::unique_ptr<char, decltype(&free)> owned(files, &free);
     for (; m_nFileIndex < count; ++m_nFileIndex) {
-      if (AbortPictureProcessing()) return 0;
+      if (StopRequested()) return 0;
       const char* path = files + static_cast<size_t>(m_nFileIndex) * ALBUM_PATH_ENTRY;
       SendMessageA(m_hDlg, SDM_PROGRESS, SEARCH_PROGRESS_EXAMINING, reinterpret_cast<LPARAM>(path));
       if (!MatchFolderFile(path, &m_Criteria)) continue;
@@ -227,18 +246,25 @@ void CAlbumSearchDlg::OnSearchProgress(WPARAM kind, LPARAM value) {
   char format[128] = "";
   char text[MAX_PATH + 128] = "";
   switch (kind) {
-    case SEARCH_PROGRESS_EXAMINING:
+    case SEARCH_PROGRESS_EXAMINING: {
+      // Painting the status line for every file would cost more than
+      // examining it: the line follows the run a few times a second.
+      DWORD now = GetTickCount();
+      if (m_dwStatusShown && now - m_dwStatusShown < kStatusInterval) break;
+      m_dwStatusShown = now ? now : 1;
       UpdateWindow(m_hDlg);
       LoadStringA(GetResourceModule(), IDS_FMT_SEARCHING, format, 101);
       snprintf(text, sizeof(text), format, reinterpret_cast<const char*>(value));
       SetDlgItemTextA(m_hDlg, IDC_SEARCH_STATUS, text);
       break;
+    }
     case SEARCH_PROGRESS_FOUND:
       if (CAlbum* results = GetResultView()) {
         if (results->InsertFromTable(reinterpret_cast<CThumbTable2*>(value), nullptr)) m_bUnsaved = 1;
       }
       break;
     case SEARCH_PROGRESS_DONE: {
+      m_dwStatusShown = 0;
       UpdateWindow(m_hDlg);
       CAlbum* results = GetResultView();
       int count = results ? results->GetDocument()->GetCount() : 0;

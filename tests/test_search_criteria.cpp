@@ -154,6 +154,10 @@ TEST_F(FolderFileTest, TypeIgnoresCaseAndNameKeepsIt) {
   EXPECT_EQ(MatchFolderFile(a.c_str(), &criteria_), 1);
   EXPECT_EQ(MatchFolderFile(b.c_str(), &criteria_), 1);
   EXPECT_EQ(MatchFolderFile(c.c_str(), &criteria_), 0);
+  snprintf(criteria_.szTypes, sizeof(criteria_.szTypes), ".jpg;*.jpeg");
+  EXPECT_EQ(MatchFolderFile(c.c_str(), &criteria_), 1) << "every type of a format entry";
+  EXPECT_EQ(MatchFolderFile(b.c_str(), &criteria_), 1);
+  snprintf(criteria_.szTypes, sizeof(criteria_.szTypes), ".JPG");
   snprintf(criteria_.szName, sizeof(criteria_.szName), "cat");
   EXPECT_EQ(MatchFolderFile(cats.c_str(), &criteria_), 1);
   EXPECT_EQ(MatchFolderFile(cat.c_str(), &criteria_), 0) << "the letter case must match";

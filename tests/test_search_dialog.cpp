@@ -165,6 +165,7 @@ class SearchDialogTest : public ::testing::Test {
     progress_ = SetWindowsHookExA(WH_CALLWNDPROC, RecordProgress, nullptr, GetCurrentThreadId());
     g_now = LocalTime(2003, 5, 10);
     SetSearchClock(FixedClock);
+    SetSearchStopInterval(0);
     SetNewAlbumName("");
     WritePrivateProfileStringA("SEARCHFOLDER", nullptr, nullptr, "ALBUM.INI");
     CreateDirectoryA(Albums().c_str(), nullptr);
@@ -179,6 +180,7 @@ class SearchDialogTest : public ::testing::Test {
     UnhookWindowsHookEx(progress_);
     SetAbortFunc(previousStop_);
     SetSearchClock(nullptr);
+    SetSearchStopInterval(20);
     WritePrivateProfileStringA("SEARCHFOLDER", nullptr, nullptr, "ALBUM.INI");
     DestroyWindow(owner_);
   }
