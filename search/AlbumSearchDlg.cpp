@@ -567,8 +567,7 @@ void CopyResults(CAlbum* results) {
   std::unique_ptr<CAlbumDoc2> buffer(new (std::nothrow) CAlbumDoc2);
   if (!buffer) return;
   results->GetDragData(buffer.get());
-  delete GetCopyBuffer();
-  SetCopyBuffer(buffer.release());
+  SetCopyBuffer(buffer.release());  // deletes the previous buffer
 }
 
 void PasteResults(CAlbum* results) {
@@ -671,20 +670,26 @@ void OnCommand(HWND dialog, CAlbumSearchDlg* search, int control, int notificati
       break;
     case IDM_CUT:
       if (results) {
+        // What was typed for the shown item goes with it; the description
+        // line goes back to the album before the item leaves.
+        search->ShowItemInfo(nullptr);
         CopyResults(results);
-        search->m_pShownItem = nullptr;
         results->RemoveSelected(0);
       }
       break;
     case IDM_COPY:
-      if (results) CopyResults(results);
+      if (results) {
+        search->ShowItemInfo(search->m_pShownItem);
+        CopyResults(results);
+      }
       break;
     case IDM_PASTE:
       if (results) PasteResults(results);
       break;
     case IDM_DELETE_ITEMS:
       if (results && results->GetDocument()->GetCount() > 0 && RunRemoveChoiceDialog(dialog) == 1) {
-        search->m_pShownItem = nullptr;
+        // The description line goes back to the album before its item goes.
+        search->ShowItemInfo(nullptr);
         results->RemoveSelected(GetDeleteMode() == 1 ? 0 : 1);
       }
       break;

@@ -449,4 +449,31 @@ TEST_F(SearchDialogTest, OpenSearchDlgRunsModallyUntilTheCloseBox) {
   EXPECT_EQ(GetSearchOpen(), 0) << "the search-open mark goes with the dialog";
 }
 
+TEST_F(SearchDialogTest, ResultEditingKeepsDescriptionsWhereTheyWereTyped) {
+  std::string pictures = folder_.File("pictures");
+  CreateDirectoryA(pictures.c_str(), nullptr);
+  for (const char* name : {"\\a.jpg", "\\b.jpg"}) Picture(pictures + name);
+  ASSERT_NE(Open(), nullptr);
+  SearchFolder(pictures, false);
+  Command(IDC_SEARCH_FIND);
+  ASSERT_EQ(ResultCount(), 2);
+  CAlbum* results = Search()->GetResultView();
+  CThumbnail2* first = results->GetDocument()->GetThumbnail(1);
+
+  SetText(IDC_SEARCH_DESCRIPTION, "Found at home");
+  SendMessageA(dialog_, AVM_FOCUSCHANGED, 0, reinterpret_cast<LPARAM>(first));
+  EXPECT_STREQ(results->GetDocument()->GetDescription(), "Found at home");
+  SetText(IDC_SEARCH_DESCRIPTION, "The garden");
+  ASSERT_EQ(results->SetCurrentFocus(1), 1);
+  std::string cutPath = first->GetInfo()->aiPath;
+  Command(IDM_CUT);
+  EXPECT_EQ(ResultCount(), 1);
+  EXPECT_STREQ(results->GetDocument()->GetDescription(), "Found at home") << "the album keeps its own description";
+  Command(IDM_PASTE);
+  ASSERT_EQ(ResultCount(), 2);
+  CThumbnail2* pasted = results->GetDocument()->FindFileInDoc(cutPath.c_str());
+  ASSERT_NE(pasted, nullptr);
+  EXPECT_STREQ(pasted->GetInfo()->aiDescription, "The garden") << "the item cut took what was typed for it";
+}
+
 }  // namespace
