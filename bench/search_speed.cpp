@@ -95,9 +95,14 @@ void SetScope(bool albums, bool folder, const std::string& root) {
   SetDlgItemTextA(g_dialog, IDC_SEARCH_FOLDER, root.c_str());
 }
 
-double TimedFind() {
+// Folders are searched by a name, albums by a description nothing has: a
+// name that an item's path lacks also costs that path's long and short
+// forms from the file system.
+double TimedFind(int control) {
   // Any criterion change makes the next Find a new search.
-  SetDlgItemTextA(g_dialog, IDC_SEARCH_NAME, "nothing-has-this-name");
+  SetDlgItemTextA(g_dialog, IDC_SEARCH_NAME, "");
+  SetDlgItemTextA(g_dialog, IDC_SEARCH_DESC_TEXT, "");
+  SetDlgItemTextA(g_dialog, control, "nothing-has-this");
   double start = Seconds();
   Command(IDC_SEARCH_FIND);
   return Seconds() - start;
@@ -161,7 +166,7 @@ int main() {
   std::vector<double> runs, walks;
   SetScope(false, true, root);
   for (int round = 0; round < 3; ++round) {
-    runs.push_back(TimedFind());
+    runs.push_back(TimedFind(IDC_SEARCH_NAME));
     double start = Seconds();
     int files = WalkTree(root);
     walks.push_back(Seconds() - start);
@@ -180,7 +185,7 @@ int main() {
   std::vector<double> loads;
   SetScope(true, false, "");
   for (int round = 0; round < 3; ++round) {
-    runs.push_back(TimedFind());
+    runs.push_back(TimedFind(IDC_SEARCH_DESC_TEXT));
     double start = Seconds();
     for (const std::string& path : albumPaths) {
       CAlbumDoc2 album;
@@ -190,7 +195,7 @@ int main() {
     loads.push_back(Seconds() - start);
   }
   double albumRun = Median(runs), load = Median(loads);
-  printf("album search, %d albums of %d items: %8.1f ms\n", kAlbums, kItemsPerAlbum, albumRun * 1000);
+  printf("album search by description, %d albums of %d items: %8.1f ms\n", kAlbums, kItemsPerAlbum, albumRun * 1000);
   printf("loading the same albums:              %8.1f ms\n", load * 1000);
   printf("ratio search / load: %.2f (aim <= 1.2)\n", albumRun / load);
   double albumStop = StopLatency(kItemsPerAlbum * 10);
