@@ -6,6 +6,7 @@ add_library(album SHARED
   model/ThumbnailMaker.cpp
   model/AlbumDoc.cpp
   model/AlbumExports.cpp
+  model/AddToAlbum.cpp
   model/XmlExport.cpp
   model/ExifReader.cpp
   model/PictureInfo.cpp
@@ -21,6 +22,9 @@ add_library(album SHARED
   manager/ToolbarLibrary.cpp
   manager/AlbumDialogs.cpp
   search/AlbumChooser.cpp
+  search/SearchCriteria.cpp
+  search/SearchRun.cpp
+  search/AlbumSearchDlg.cpp
   platform/Text.cpp
   platform/Path.cpp
   views/DragWindow.cpp

@@ -358,6 +358,21 @@ ALBUM_API CThumbnail2* CreateThumbnailFromFile(const char* path, WORD maxWidth, 
 ALBUM_API int LoadAlbum(const char* path, int* count, void*** pictures, tagALBUMINFOHEADER*** infos);
 ALBUM_API void ChangeRelativePathDepth(int depth);
 
+// Adds picture files to an album file. album (at least MAX_PATH bytes) holds
+// the full path of an ".abm" file, or a folder in which the user chooses an
+// album (or asks for a new one); after a full path it holds that path's
+// folder, without trailing backslash. *fileList holds count paths back to
+// back, each after the previous one's terminating zero. results (count ints,
+// the caller's) gets 1 for each file in the album afterwards, 0 for each that
+// is not. size.x and size.y bound the new thumbnails. When a manager of the
+// calling thread shows the album, the files go into that window and the file
+// is not touched. Returns 0 when every file was added as a new item, and when
+// the user cancelled the chooser (every result is then 0); 1 when at least one
+// file was not newly added (it failed, or was already there and was only
+// refreshed); -1 when the album cannot be loaded or saved, the arguments are
+// unusable, or the user cancelled the new-album dialog.
+ALBUM_API int AddToAlbum(HWND owner, char* album, char** fileList, int count, int*& results, POINT size);
+
 // Path lists: one block of 260-byte entries grown with realloc; the caller
 // passes a null list with count 0 or its own list and count, and frees the
 // list with free().

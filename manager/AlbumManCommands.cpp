@@ -23,6 +23,7 @@
 #include "platform/Text.h"
 #include "platform/pixamo.h"
 #include "platform/qil.h"
+#include "search/AlbumSearchDlg.h"
 #include "views/Album.h"
 #include "views/AlbumPrint.h"
 #include "views/ThumbView.h"
@@ -466,18 +467,7 @@ int CAlbumMan::Sort() {
   }
 }
 
-void CAlbumMan::Search() {
-  // The search dialog lives in this module when it is built in; until then
-  // the command has nothing to open.
-  typedef int (*OpenSearchDlgProc)(HWND host, const char* folder, int width, int height);
-  auto open = reinterpret_cast<OpenSearchDlgProc>(
-      reinterpret_cast<void*>(GetProcAddress(GetOwnModule(), "OpenSearchDlg")));
-  if (!open) {
-    MessageBeep(0);
-    return;
-  }
-  open(m_hHost, m_szFolder, m_nThumbWidth, m_nThumbHeight);
-}
+void CAlbumMan::Search() { OpenSearchDlg(m_hHost, m_szFolder, m_nThumbWidth, m_nThumbHeight); }
 
 int CAlbumMan::Acquire() { return 1; }
 

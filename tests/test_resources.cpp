@@ -54,6 +54,7 @@ const ExpectedString kStrings[] = {
     ROW(IDS_ASK_REMOVE_RESOURCES, kMessage, Message, nullptr),
     ROW(IDS_SOME_DROPS_FAILED, kMessage, Message, nullptr),
     ROW(IDS_NO_WILDCARDS_IN_NAME, kMessage, Message, nullptr),
+    ROW(IDS_INVALID_SIZE, kMessage, Message, nullptr),
     ROW(IDS_ASK_REFRESH_DUPLICATE, kMessage, Message, "s"),
     ROW(IDS_PATH_TOO_LONG, kMessage, Message, nullptr),
     ROW(IDS_CANNOT_OPEN_ALBUM, kMessage, Message, nullptr),

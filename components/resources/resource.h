@@ -20,6 +20,7 @@
 #define IDS_ASK_REMOVE_RESOURCES       4040
 #define IDS_SOME_DROPS_FAILED          4043
 #define IDS_NO_WILDCARDS_IN_NAME       4044
+#define IDS_INVALID_SIZE               4056  // a size too large for the search's size bound
 #define IDS_ASK_REFRESH_DUPLICATE      4231  // format: %s = path of the picture
 #define IDS_PATH_TOO_LONG              11001
 #define IDS_CANNOT_OPEN_ALBUM          4006  // an album file that cannot be read; nothing changed
