@@ -97,18 +97,6 @@ class DialogScript {
   HHOOK hook_ = nullptr;
 };
 
-std::vector<std::string> ListFiles(const std::string& folder) {
-  std::vector<std::string> names;
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return names;
-  do {
-    if (strcmp(found.cFileName, ".") && strcmp(found.cFileName, "..")) names.push_back(found.cFileName);
-  } while (FindNextFileA(search, &found));
-  FindClose(search);
-  return names;
-}
-
 void WriteFile(const std::string& path, const char* bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
 std::string ReadFile(const std::string& path) {
@@ -166,7 +154,7 @@ TEST_F(AlbumDialogsTest, NameCheckRefusesWithOneMessageEach) {
   EXPECT_EQ(ValidateAlbumName(nullptr, folder_.File("missing").c_str(), buffer, 0), 0) << "a folder that cannot take it";
 
   EXPECT_EQ(ReadFile(folder_.File("Holiday.abm")), "kept") << "the existing album is untouched";
-  EXPECT_EQ(ListFiles(folder_.path()), std::vector<std::string>{"Holiday.abm"}) << "nothing is left on disk";
+  EXPECT_EQ(testpics::FolderEntries(folder_.path()), std::vector<std::string>{"Holiday.abm"}) << "nothing is left on disk";
   EXPECT_EQ(GetFileAttributesA((folder_.path() + "\\..\\escaped.abm").c_str()), INVALID_FILE_ATTRIBUTES);
   EXPECT_STREQ(GetNewAlbumName(), "") << "no refusal sets the new album's name";
 }
@@ -192,7 +180,7 @@ TEST_F(AlbumDialogsTest, NameCheckGivesTheFileNameWithinItsBuffers) {
   EXPECT_STREQ(held.guard, "GUARDED");
   // Short enough for a file name, too long once the folder is put before it.
   EXPECT_EQ(ValidateAlbumName(nullptr, folder_.path().c_str(), held.name + 10, 0), 0);
-  EXPECT_TRUE(ListFiles(folder_.path()).empty()) << "the probe file is removed again";
+  EXPECT_TRUE(testpics::FolderEntries(folder_.path()).empty()) << "the probe file is removed again";
 }
 
 TEST_F(AlbumDialogsTest, NewAlbumDialogAcceptsAProposalAtOnceUnlessASearchIsOpen) {
@@ -215,7 +203,7 @@ TEST_F(AlbumDialogsTest, NewAlbumDialogAcceptsAProposalAtOnceUnlessASearchIsOpen
   EXPECT_EQ(shown, "");
   EXPECT_STREQ(GetNewAlbumName(), "Autumn");
   EXPECT_TRUE(script.boxes.empty());
-  EXPECT_TRUE(ListFiles(folder_.path()).empty());
+  EXPECT_TRUE(testpics::FolderEntries(folder_.path()).empty());
 }
 
 TEST_F(AlbumDialogsTest, NewAlbumDialogOkChecksTheTypedName) {
@@ -247,7 +235,7 @@ TEST_F(AlbumDialogsTest, NewAlbumDialogOkChecksTheTypedName) {
   EXPECT_EQ(script.boxes[0].text, ResourceText(IDS_ALBUM_NAME_EXISTS));
   EXPECT_TRUE(stayedOpen);
   EXPECT_STREQ(GetNewAlbumName(), "Winter.abm");
-  EXPECT_EQ(ListFiles(folder_.path()), std::vector<std::string>{"Holiday.abm"});
+  EXPECT_EQ(testpics::FolderEntries(folder_.path()), std::vector<std::string>{"Holiday.abm"});
 }
 
 TEST_F(AlbumDialogsTest, SortAndRemoveDialogsKeepTheLastChoice) {

@@ -220,18 +220,6 @@ FILETIME WriteTime(const std::string& path) {
   return data.ftLastWriteTime;
 }
 
-std::vector<std::string> FolderNames(const std::string& folder) {
-  std::vector<std::string> names;
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return names;
-  do {
-    if (strcmp(found.cFileName, ".") && strcmp(found.cFileName, "..")) names.push_back(found.cFileName);
-  } while (FindNextFileA(search, &found));
-  FindClose(search);
-  return names;
-}
-
 // A manager as the manager dialog registers one: its window and its album control.
 struct ActiveAlbum {
   ctrltest::TestCtrl control;
@@ -500,7 +488,7 @@ TEST_F(BatchTest, FailedReplaceKeepsTheOriginalAndLeavesNoTemporaryFile) {
   EXPECT_EQ(Run(IDC_BATCH_ROTATE_180), 0);
   CloseHandle(held);
   EXPECT_EQ(Bytes(file), before);
-  EXPECT_EQ(FolderNames(folder_.path()), std::vector<std::string>{"held.jpg"});
+  EXPECT_EQ(testpics::FolderEntries(folder_.path()), std::vector<std::string>{"held.jpg"});
   ASSERT_EQ(script_.messages.size(), 1u);
   EXPECT_EQ(script_.messages[0].find("1 picture(s) were skipped"), 0u) << script_.messages[0];
 }

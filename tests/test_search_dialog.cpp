@@ -126,18 +126,6 @@ std::string Resource(UINT id) {
   return text;
 }
 
-std::vector<std::string> ListFiles(const std::string& folder) {
-  std::vector<std::string> names;
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return names;
-  do {
-    if (strcmp(found.cFileName, ".") && strcmp(found.cFileName, "..")) names.push_back(found.cFileName);
-  } while (FindNextFileA(search, &found));
-  FindClose(search);
-  return names;
-}
-
 LRESULT CALLBACK OwnerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   return DefWindowProcA(window, message, wParam, lParam);
 }
@@ -410,7 +398,7 @@ TEST_F(SearchDialogTest, UnsavedResultsAreAskedAboutAndKeptUntilSaved) {
   g_answers = {IDYES};
   g_newAlbumName = "Found";
   EXPECT_EQ(search->OnClose(), 0);
-  EXPECT_EQ(ListFiles(Albums()), std::vector<std::string>{"Found.abm"});
+  EXPECT_EQ(testpics::FolderEntries(Albums()), std::vector<std::string>{"Found.abm"});
   GetPrivateProfileStringA("SEARCHFOLDER", "ITEMNUM", "", count, sizeof(count), "ALBUM.INI");
   EXPECT_STREQ(count, "1");
   search->m_hDlg = dialog_;

@@ -59,6 +59,8 @@ std::vector<uint8_t> ExifOrientationBody(int orientation, bool bigEndian);
 std::vector<uint8_t> InsertApp1(const std::vector<uint8_t>& jpeg, const std::vector<uint8_t>& body);
 
 bool ReadFileBytes(const std::string& path, std::vector<uint8_t>* bytes);
+// The names in a folder, "." and ".." left out, in the order the system lists them.
+std::vector<std::string> FolderEntries(const std::string& folder);
 bool WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 
 // A new, uniquely named folder in the user's temporary folder; removed with
