@@ -14,12 +14,16 @@ source "$root/tools/wineenv.sh"
 albumkit_wine_env "$build"
 albumkit_ensure_prefix
 hogs=()
+suite=
 cleanup() {
+  # ctest runs in the background so that a kill of this script reaches it too.
+  if [ -n "$suite" ]; then kill "$suite" 2>/dev/null || true; wait "$suite" 2>/dev/null || true; fi
   for pid in "${hogs[@]}"; do kill "$pid" 2>/dev/null || true; done
   "$ALBUMKIT_WINESERVER" -k >/dev/null 2>&1 || true
   albumkit_stop_xvfb
 }
 trap cleanup EXIT
+trap 'exit 130' INT TERM HUP
 if [ -z "${DISPLAY:-}" ]; then albumkit_start_xvfb; fi
 albumkit_start_session
 
@@ -32,7 +36,12 @@ done
 cd "$build"
 start=$(date +%s)
 for run in $(seq "$runs"); do
-  if ! ctest -j2 --timeout 600 --output-on-failure "$@" >"$build/soak-run.log" 2>&1; then
+  ctest -j2 --timeout 600 --output-on-failure "$@" >"$build/soak-run.log" 2>&1 &
+  suite=$!
+  status=0
+  wait "$suite" || status=$?
+  suite=
+  if [ "$status" -ne 0 ]; then
     tail -40 "$build/soak-run.log"
     echo "soak: run $run of $runs failed after $(( $(date +%s) - start )) s (log: $build/soak-run.log)"
     exit 1
