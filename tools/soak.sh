@@ -3,6 +3,9 @@
 # kept busy by a CPU hog, without any retry; stops at the first failed run.
 #   tools/soak.sh [runs] [ctest arguments...]
 # Builds first, then uses one Xvfb and one wineserver for all runs.
+# ALBUMKIT_SOAK_HOG names a command that each core's hog runs first, with the
+# core's number (1, 2, ...) as its argument, before it falls back to a busy
+# loop; fuzz/campaign.sh fits, so a soak can also be a fuzzing campaign.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build="${ALBUMKIT_BUILD:-$root/build}"
@@ -18,7 +21,7 @@ suite=
 cleanup() {
   # ctest runs in the background so that a kill of this script reaches it too.
   if [ -n "$suite" ]; then kill "$suite" 2>/dev/null || true; wait "$suite" 2>/dev/null || true; fi
-  for pid in "${hogs[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for pid in "${hogs[@]}"; do kill -- "-$pid" 2>/dev/null || true; done
   "$ALBUMKIT_WINESERVER" -k >/dev/null 2>&1 || true
   albumkit_stop_xvfb
 }
@@ -27,9 +30,12 @@ trap 'exit 130' INT TERM HUP
 if [ -z "${DISPLAY:-}" ]; then albumkit_start_xvfb; fi
 albumkit_start_session
 
-# One busy loop per core, at the same priority as the tests.
-for _ in $(seq "$(nproc)"); do
-  ( while :; do :; done ) &
+# One hog per core, at the same priority as the tests, each in its own
+# process group so that cleanup ends whatever it started.
+hog="${ALBUMKIT_SOAK_HOG:-}"
+for core in $(seq "$(nproc)"); do
+  setsid bash -c 'if [ -n "$1" ]; then "$1" "$2" || true; fi; while :; do :; done' \
+    hog "$hog" "$core" </dev/null &
   hogs+=("$!")
 done
 
