@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test under Wine: one Xvfb and one
-# persistent wineserver for the whole run.
+# persistent wineserver for the whole run; then, when no ctest arguments were
+# given, replays the fuzz targets' kept inputs natively (fuzz/replay.sh).
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build="${ALBUMKIT_BUILD:-$root/build}"
@@ -18,4 +19,9 @@ if [ -z "${DISPLAY:-}" ]; then albumkit_start_xvfb; fi
 albumkit_start_session
 
 cd "$build"
-ctest --output-on-failure -j2 --timeout 600 "$@"
+status=0
+ctest --output-on-failure -j2 --timeout 600 "$@" || status=$?
+if [ $# -eq 0 ]; then
+  "$root/fuzz/replay.sh" || status=1
+fi
+exit $status
