@@ -1,21 +1,50 @@
 #!/usr/bin/env bash
-# A long fuzzing campaign: runs fuzz targets for a fixed number of executions
-# each (default 10^8) and appends what each run did to $out/campaign.log.
-#   fuzz/campaign.sh [slot [slots]]
-# With a slot, runs only the targets dealt to it when the targets are dealt
-# round-robin over `slots` (default: the number of cores), so one call per core
-# shares the targets out (tools/soak.sh calls it this way through
-# ALBUMKIT_SOAK_HOG). ALBUMKIT_FUZZ_RUNS sets the executions per target.
-# Exits non-zero when a target found a fault; its input is in
-# $out/artifacts/NAME/.
+# A long fuzzing campaign that can be stopped and resumed: runs each fuzz
+# target in runs of at most 10^7 executions until the executions of all its
+# runs so far add up to the goal (default 10^8), keeping one log per run in
+# $out/logs/. A stopped run counts what it printed in its final statistics.
+#   fuzz/campaign.sh [slot [slots]]   run (the targets dealt to one slot)
+#   fuzz/campaign.sh --report         each target's executions so far
+# With a slot, only the targets dealt to it when the targets are dealt
+# round-robin over `slots` (default: the number of cores), so that one call
+# per core shares them out (tools/soak.sh can call it this way through
+# ALBUMKIT_SOAK_HOG). ALBUMKIT_FUZZ_RUNS sets the goal per target. Exits
+# non-zero when a target found a fault; its input is in $out/artifacts/NAME/.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 out="${ALBUMKIT_FUZZ_BUILD:-$root/build/fuzz}"
-runs="${ALBUMKIT_FUZZ_RUNS:-100000000}"
+goal="${ALBUMKIT_FUZZ_RUNS:-100000000}"
+chunk=10000000
+source "$root/fuzz/targets.sh"
+mkdir -p "$out/logs"
+
+executed() {
+  local total=0 log n
+  for log in "$out/logs/$1"-*.log; do
+    [ -e "$log" ] || continue
+    n=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
+    total=$(( total + ${n:-0} ))
+  done
+  echo "$total"
+}
+
+faulty() {
+  grep -l -E "^==[0-9]+==ERROR|deadly signal|runtime error:|^artifact_prefix.*Test unit written" \
+    "$out/logs/$1"-*.log 2>/dev/null | head -1
+}
+
+if [ "${1:-}" = "--report" ]; then
+  for name in "${FUZZ_TARGETS[@]}"; do
+    runs=$(ls "$out/logs/$name"-*.log 2>/dev/null | wc -l)
+    fault=$(faulty "$name" || true)
+    printf '%s: %s executions in %s runs, %s\n' "$name" "$(executed "$name")" "$runs" \
+      "${fault:+FAULT in $fault}${fault:-no fault}"
+  done
+  exit 0
+fi
+
 slot="${1:-0}"
 slots="${2:-$(nproc)}"
-source "$root/fuzz/targets.sh"
-
 mine=()
 for i in "${!FUZZ_TARGETS[@]}"; do
   if [ "$slot" -eq 0 ] || [ $(( i % slots + 1 )) -eq "$slot" ]; then
@@ -23,8 +52,7 @@ for i in "${!FUZZ_TARGETS[@]}"; do
   fi
 done
 [ "${#mine[@]}" -gt 0 ] || exit 0
-# Two slots may start together: let the first build while the other waits.
-mkdir -p "$out"
+# Two slots may start together: one builds while the other waits.
 exec 9>"$out/.build.lock"
 flock 9 "$root/fuzz/build.sh" "${mine[@]}"
 
@@ -32,16 +60,20 @@ status=0
 for name in "${mine[@]}"; do
   work="$out/corpus/$name"
   artifacts="$out/artifacts/$name/"
-  log="$out/logs/$name-$(date -u +%Y%m%dT%H%M%S).log"
-  mkdir -p "$work" "$artifacts" "$out/logs"
-  command=("$out/${name}_fuzz" -runs="$runs" -print_final_stats=1
-           -artifact_prefix="$artifacts" "$work" "$root/fuzz/corpus/$name")
-  started=$(date +%s)
-  result=clean
-  "${command[@]}" >"$log" 2>&1 || { result=FAULT; status=1; }
-  executed=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
-  printf '%s %s executions=%s seconds=%s result=%s log=%s\n' \
-    "$(date -u +%Y-%m-%dT%H:%M:%SZ)" "$name" "${executed:-?}" \
-    "$(( $(date +%s) - started ))" "$result" "$log" >>"$out/campaign.log"
+  mkdir -p "$work" "$artifacts"
+  while :; do
+    done_so_far=$(executed "$name")
+    [ "$done_so_far" -lt "$goal" ] || break
+    left=$(( goal - done_so_far ))
+    log="$out/logs/$name-$(date -u +%Y%m%dT%H%M%S).log"
+    if ! "$out/${name}_fuzz" -runs=$(( left < chunk ? left : chunk )) -print_final_stats=1 \
+         -artifact_prefix="$artifacts" "$work" "$root/fuzz/corpus/$name" >"$log" 2>&1; then
+      echo "fuzz campaign: ${name}_fuzz found a fault: $log, inputs in $artifacts" >&2
+      status=1
+      break
+    fi
+  done
+  printf '%s %s: %s executions so far\n' "$(date -u +%Y-%m-%dT%H:%M:%SZ)" "$name" \
+    "$(executed "$name")" >>"$out/campaign.log"
 done
 exit $status
