@@ -16,8 +16,8 @@ HMODULE GetOwnModule();
 
 // The items of the last Copy or Cut; null when nothing was copied. Owned by
 // the module: replacing it deletes the previous buffer.
-CAlbumDoc2* GetCopyBuffer();
-void SetCopyBuffer(CAlbumDoc2* buffer);
+ALBUM_API CAlbumDoc2* GetCopyBuffer();
+ALBUM_API void SetCopyBuffer(CAlbumDoc2* buffer);
 
 // Runs a modal dialog from the resource module between LockupForModal and
 // UnlockForModal; returns the dialog's end code (-1 when it cannot run).

@@ -606,7 +606,17 @@ void BrowseForFolder(HWND dialog, CAlbumSearchDlg* search) {
   if (token) UnlockForModal(token);
   if (!chosen) return;
   char path[MAX_PATH] = "";
-  if (SHGetPathFromIDListA(chosen, path)) search->AddFolderToHistory(path);
+  char before[MAX_PATH] = "";
+  GetDlgItemTextA(dialog, IDC_SEARCH_FOLDER, before, sizeof(before));
+  if (SHGetPathFromIDListA(chosen, path)) {
+    search->AddFolderToHistory(path);
+    // Another folder is another search: a stopped run must not continue in
+    // the folder it started in. The list tells it as a picked entry would.
+    if (lstrcmpiA(before, path) != 0) {
+      SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_SEARCH_FOLDER, CBN_SELCHANGE),
+                   reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDC_SEARCH_FOLDER)));
+    }
+  }
   CoTaskMemFree(chosen);
 }
 

@@ -5,6 +5,7 @@
 // test.
 #include <gtest/gtest.h>
 
+#include <shlobj.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -36,6 +37,8 @@ std::set<HWND> g_answered;
 
 bool g_closeSearches = false;      // search dialogs are closed as they come up
 int g_searchesClosed = 0;
+std::string g_browseTo;            // chosen in the folder browser; empty: Cancel
+int g_browsers = 0;                // folder browsers shown
 
 LRESULT CALLBACK AnswerBoxes(int code, WPARAM wParam, LPARAM lParam) {
   if (code == HCBT_ACTIVATE) {
@@ -49,7 +52,14 @@ LRESULT CALLBACK AnswerBoxes(int code, WPARAM wParam, LPARAM lParam) {
     }
     if (strcmp(name, "#32770") == 0 && !GetDlgItem(box, IDC_SEARCH_RESULTS) && !g_answered.count(box)) {
       g_answered.insert(box);
-      if (GetDlgItem(box, IDC_NEW_ALBUM_NAME)) {
+      if (FindWindowExA(box, nullptr, "SysTreeView32", nullptr)) {
+        // The shell's folder browser: its own message selects a folder.
+        ++g_browsers;
+        if (!g_browseTo.empty()) {
+          PostMessageA(box, BFFM_SETSELECTIONA, TRUE, reinterpret_cast<LPARAM>(g_browseTo.c_str()));
+        }
+        PostMessageA(box, WM_COMMAND, g_browseTo.empty() ? IDCANCEL : IDOK, 0);
+      } else if (GetDlgItem(box, IDC_NEW_ALBUM_NAME)) {
         SetDlgItemTextA(box, IDC_NEW_ALBUM_NAME, g_newAlbumName.c_str());
         PostMessageA(box, WM_COMMAND, g_newAlbumName.empty() ? IDCANCEL : IDOK, 0);
       } else if (GetDlgItem(box, IDC_REMOVE_KEEP_FILES)) {
@@ -462,6 +472,168 @@ TEST_F(SearchDialogTest, ResultEditingKeepsDescriptionsWhereTheyWereTyped) {
   CThumbnail2* pasted = results->GetDocument()->FindFileInDoc(cutPath.c_str());
   ASSERT_NE(pasted, nullptr);
   EXPECT_STREQ(pasted->GetInfo()->aiDescription, "The garden") << "the item cut took what was typed for it";
+}
+
+}  // namespace
+
+namespace {
+
+// Menu states of the result view's context menu, read while it is open;
+// the menu is closed as soon as it waits for the user.
+std::vector<UINT> g_menuStates;
+LRESULT CALLBACK ReadContextMenu(int code, WPARAM wParam, LPARAM lParam) {
+  const CWPSTRUCT* sent = reinterpret_cast<const CWPSTRUCT*>(lParam);
+  if (code == HC_ACTION && sent->message == WM_INITMENUPOPUP) {
+    HMENU menu = reinterpret_cast<HMENU>(sent->wParam);
+    g_menuStates.clear();
+    for (UINT command : {IDM_CUT, IDM_COPY, IDM_PASTE, IDM_DELETE_ITEMS}) {
+      g_menuStates.push_back(GetMenuState(menu, command, MF_BYCOMMAND) & MF_GRAYED);
+    }
+  }
+  if (code == HC_ACTION && sent->message == WM_ENTERIDLE && sent->wParam == MSGF_MENU) EndMenu();
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+BOOL CALLBACK CollectWindow(HWND child, LPARAM list) {
+  reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
+  return TRUE;
+}
+
+TEST_F(SearchDialogTest, ResizingKeepsWholeResultCells) {
+  Album("Holiday", 2);
+  ASSERT_NE(Open(), nullptr);
+  RECT collapsed;
+  GetWindowRect(dialog_, &collapsed);
+  const int baseWidth = collapsed.right - collapsed.left, collapsedHeight = collapsed.bottom - collapsed.top;
+
+  // Before any result only the width changes, by whole columns of 88 pixels.
+  RECT proposed = {collapsed.left, collapsed.top, collapsed.left + baseWidth + 200, collapsed.top + 600};
+  SendMessageA(dialog_, WM_SIZING, WMSZ_BOTTOMRIGHT, reinterpret_cast<LPARAM>(&proposed));
+  EXPECT_EQ(proposed.right - proposed.left, baseWidth + 2 * 88);
+  EXPECT_EQ(proposed.bottom - proposed.top, collapsedHeight);
+  proposed = {collapsed.left - 100, collapsed.top, collapsed.right, collapsed.bottom};
+  SendMessageA(dialog_, WM_SIZING, WMSZ_LEFT, reinterpret_cast<LPARAM>(&proposed));
+  EXPECT_EQ(proposed.right, collapsed.right) << "the dragged left side moves, the right stays";
+  EXPECT_EQ(proposed.left, collapsed.right - baseWidth - 88);
+  proposed = {collapsed.left, collapsed.top, collapsed.left + 100, collapsed.bottom};
+  SendMessageA(dialog_, WM_SIZING, WMSZ_RIGHT, reinterpret_cast<LPARAM>(&proposed));
+  EXPECT_EQ(proposed.right - proposed.left, baseWidth) << "never narrower than the criteria";
+
+  // With results, rows of 107 pixels too; the result view follows the size.
+  Command(IDC_SEARCH_FIND);
+  ASSERT_EQ(ResultCount(), 2);
+  RECT expanded;
+  GetWindowRect(dialog_, &expanded);
+  const int expandedHeight = expanded.bottom - expanded.top;
+  EXPECT_GT(expandedHeight, collapsedHeight);
+  proposed = {expanded.left, expanded.top, expanded.left + baseWidth + 90, expanded.top + expandedHeight + 250};
+  SendMessageA(dialog_, WM_SIZING, WMSZ_BOTTOMRIGHT, reinterpret_cast<LPARAM>(&proposed));
+  EXPECT_EQ(proposed.right - proposed.left, baseWidth + 88 + 6);
+  EXPECT_EQ(proposed.bottom - proposed.top, expandedHeight + 2 * 107 + 6);
+  proposed = {expanded.left, expanded.bottom - expandedHeight - 250, expanded.right, expanded.bottom};
+  SendMessageA(dialog_, WM_SIZING, WMSZ_TOP, reinterpret_cast<LPARAM>(&proposed));
+  EXPECT_EQ(proposed.bottom, expanded.bottom);
+  EXPECT_EQ(proposed.top, expanded.bottom - expandedHeight - 2 * 107 - 6);
+
+  RECT before;
+  GetWindowRect(GetDlgItem(dialog_, IDC_SEARCH_RESULTS), &before);
+  SetWindowPos(dialog_, nullptr, 0, 0, baseWidth + 88 + 6, expandedHeight + 107 + 6, SWP_NOMOVE | SWP_NOZORDER);
+  RECT after, find, client;
+  GetWindowRect(GetDlgItem(dialog_, IDC_SEARCH_RESULTS), &after);
+  EXPECT_EQ(after.right - after.left, before.right - before.left + 88) << "one more column";
+  EXPECT_EQ(after.bottom - after.top, before.bottom - before.top + 107) << "one more row";
+  GetClientRect(dialog_, &client);
+  GetWindowRect(GetDlgItem(dialog_, IDC_SEARCH_FIND), &find);
+  MapWindowPoints(nullptr, dialog_, reinterpret_cast<POINT*>(&find), 2);
+  EXPECT_EQ(find.left, client.right - 140) << "the buttons keep to the right side";
+
+  // A dialog partly off the screen keeps its size.
+  SetWindowPos(dialog_, nullptr, -30, 10, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  RECT off;
+  GetWindowRect(dialog_, &off);
+  proposed = {off.left, off.top, off.right + 300, off.bottom + 300};
+  SendMessageA(dialog_, WM_SIZING, WMSZ_BOTTOMRIGHT, reinterpret_cast<LPARAM>(&proposed));
+  EXPECT_TRUE(EqualRect(&proposed, &off));
+}
+
+TEST_F(SearchDialogTest, BrowseAddsTheChosenFolderAndMakesANewSearch) {
+  // The browser shows no hidden folders, and the temporary folder lies
+  // inside one: the folder to choose is made where the browser reaches it.
+  std::string tree = folder_.File("tree"), other = "C:\\albumkit-browse-" + std::to_string(GetCurrentProcessId());
+  CreateDirectoryA(tree.c_str(), nullptr);
+  CreateDirectoryA(other.c_str(), nullptr);
+  struct Remove {
+    std::string folder;
+    ~Remove() {
+      DeleteFileA((folder + "\\q.jpg").c_str());
+      RemoveDirectoryA(folder.c_str());
+    }
+  } remove{other};
+  for (int i = 0; i < 3; ++i) Picture(tree + "\\p" + std::to_string(i) + ".jpg");
+  Picture(other + "\\q.jpg");
+  ASSERT_NE(Open(), nullptr);
+  SearchFolder(tree, false);
+  g_stopAfterFound = 1;
+  Command(IDC_SEARCH_FIND);
+  ASSERT_EQ(Search()->m_nState, SEARCH_STATE_STOPPED);
+
+  g_browseTo.clear();
+  g_browsers = 0;
+  Command(IDC_SEARCH_BROWSE);
+  EXPECT_EQ(g_browsers, 1);
+  EXPECT_EQ(Text(dialog_, IDC_SEARCH_FOLDER), tree) << "Cancel changes nothing";
+  EXPECT_EQ(Search()->m_nState, SEARCH_STATE_STOPPED);
+
+  g_browseTo = other;
+  Command(IDC_SEARCH_BROWSE);
+  g_browseTo.clear();
+  EXPECT_EQ(g_browsers, 2);
+  EXPECT_EQ(lstrcmpiA(Text(dialog_, IDC_SEARCH_FOLDER).c_str(), other.c_str()), 0);
+  EXPECT_EQ(Search()->m_nState, SEARCH_STATE_NEW) << "a stopped search does not continue in the old folder";
+  EXPECT_EQ(Text(dialog_, IDC_SEARCH_FIND), Resource(IDS_BUTTON_FIND));
+  Command(IDC_SEARCH_FIND);
+  EXPECT_EQ(ResultCount(), 1);
+  EXPECT_EQ(SendDlgItemMessageA(dialog_, IDC_SEARCH_FOLDER, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                reinterpret_cast<LPARAM>(tree.c_str())),
+            1)
+      << "the chosen folder comes first, the typed one after it";
+}
+
+TEST_F(SearchDialogTest, ContextMenuGreysWhatHasNothingToActOn) {
+  Album("Holiday", 2);
+  ASSERT_NE(Open(), nullptr);
+  Command(IDC_SEARCH_FIND);
+  ASSERT_EQ(ResultCount(), 2);
+  HHOOK reader = SetWindowsHookExA(WH_CALLWNDPROC, ReadContextMenu, nullptr, GetCurrentThreadId());
+  SetCopyBuffer(nullptr);
+  const UINT grey = MF_GRAYED, on = 0;
+
+  g_menuStates.clear();
+  SendMessageA(dialog_, AVM_ITEMRBUTTONDOWN, 0, 0);
+  EXPECT_EQ(g_menuStates, (std::vector<UINT>{grey, grey, grey, grey})) << "no item, nothing copied";
+
+  // The cell the mouse is over: any cell of the result view that shows an item.
+  std::vector<HWND> windows;
+  EnumChildWindows(GetDlgItem(dialog_, IDC_SEARCH_RESULTS), CollectWindow, reinterpret_cast<LPARAM>(&windows));
+  CThumbView2* cell = nullptr;
+  for (HWND child : windows) {
+    RECT r;
+    GetWindowRect(child, &r);
+    CThumbView2* under = Search()->GetResultView()->GetThumbViewByPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    if (under && under->GetThumbnail() && !cell) cell = under;
+  }
+  ASSERT_NE(cell, nullptr);
+  g_menuStates.clear();
+  SendMessageA(dialog_, AVM_ITEMRBUTTONDOWN, 0, reinterpret_cast<LPARAM>(cell));
+  EXPECT_EQ(g_menuStates, (std::vector<UINT>{on, on, grey, on})) << "an item, nothing copied";
+
+  Command(IDM_COPY);
+  ASSERT_NE(GetCopyBuffer(), nullptr);
+  g_menuStates.clear();
+  SendMessageA(dialog_, AVM_ITEMRBUTTONDOWN, 0, 0);
+  EXPECT_EQ(g_menuStates, (std::vector<UINT>{grey, grey, on, grey})) << "no item, something to paste";
+  UnhookWindowsHookEx(reader);
+  SetCopyBuffer(nullptr);
 }
 
 }  // namespace
