@@ -2,6 +2,7 @@
 
 albumkit_wine_env() {
   local build=$1
+  ALBUMKIT_BUILD_DIR=$build
   export WINEPREFIX="$build/wineprefix"
   export WINEARCH=win32
   export WINEDEBUG="${WINEDEBUG:--all}"
@@ -49,23 +50,24 @@ albumkit_ensure_prefix() {
   ) 9>"$WINEPREFIX.lock"
 }
 
-# Starts Xvfb on the first free display and exports DISPLAY.
+# Starts Xvfb on a free display and exports DISPLAY. Xvfb picks the display
+# itself (-displayfd), so that scripts starting at the same moment never
+# share one.
 albumkit_start_xvfb() {
-  local n
-  for n in $(seq 91 140); do
-    [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-    ALBUMKIT_XVFB_PID=$!
-    local i
-    for i in $(seq 1 50); do
-      if [ -e "/tmp/.X11-unix/X$n" ]; then
-        export DISPLAY=":$n"
-        return 0
-      fi
-      kill -0 "$ALBUMKIT_XVFB_PID" 2>/dev/null || break
-      sleep 0.1
-    done
+  local number_file i
+  number_file=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$number_file" >/dev/null 2>&1 &
+  ALBUMKIT_XVFB_PID=$!
+  for i in $(seq 1 100); do
+    if [ -s "$number_file" ] && [ -e "/tmp/.X11-unix/X$(tr -dc 0-9 <"$number_file")" ]; then
+      export DISPLAY=":$(tr -dc 0-9 <"$number_file")"
+      rm -f "$number_file"
+      return 0
+    fi
+    kill -0 "$ALBUMKIT_XVFB_PID" 2>/dev/null || break
+    sleep 0.1
   done
+  rm -f "$number_file"
   echo "winerun: could not start Xvfb" >&2
   return 1
 }
@@ -84,4 +86,10 @@ albumkit_stop_xvfb() {
 albumkit_start_session() {
   "$ALBUMKIT_WINESERVER" -p </dev/null >/dev/null 2>&1
   "$ALBUMKIT_WINE" wineboot </dev/null >/dev/null 2>&1 || true
+  # Without a user process between two test programs, Wine closes the
+  # desktop: the keeper stays until the wineserver is ended.
+  local keeper="$ALBUMKIT_BUILD_DIR/bin/desktop_keeper.exe"
+  if [ -f "$keeper" ]; then
+    "$ALBUMKIT_WINE" "$keeper" </dev/null >/dev/null 2>&1 &
+  fi
 }
