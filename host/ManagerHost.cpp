@@ -23,19 +23,32 @@ const char kHostClass[] = "AlbumKitManagerHost";
 // A manager sends its host this with an item's full path (wParam) when the
 // item is opened.
 const UINT kOpenItem = 0x501;
-// The manager's own toolbar command the host's menu reuses.
+// The manager's own toolbar commands the host's menu reuses.
 const WPARAM kManagerAcquire = 1005;
+const WPARAM kManagerSearch = 1008;
 // Posted to itself after its activation: see WM_ACTIVATE.
 const UINT kRaiseFloating = WM_APP + 0x50;
+// Posted to itself by the tour once the search dialog is up (wParam: the
+// dialog), so that the tour's search runs inside the dialog's modal loop.
+const UINT kScriptSearch = WM_APP + 0x51;
 // Items of the library's dialogs the tour looks for.
 const int kManagerAlbumControl = 104;  // in the manager dialog
 const int kManagerCloseButton = 4203;  // the docked manager's close button
 const int kChooserAlbumList = 101;     // the album chooser's combo box
 const int kMessageBoxText = 0xFFFF;    // the text of a message box
+// Items of the search dialog the tour fills in.
+const int kSearchName = 4144;
+const int kSearchInFolder = 4192;
+const int kSearchFolder = 4191;
+const int kSearchSubfolders = 4193;
+const int kSearchStatus = 4180;
+const int kSearchFind = 4202;
+const int kSearchClose = 4201;
 
 enum : UINT {
   IDM_HOST_OPEN = 40001,
   IDM_HOST_ACQUIRE,
+  IDM_HOST_SEARCH,
   IDM_HOST_CLOSE_MANAGER,
   IDM_HOST_EXIT,
   IDM_HOST_DOCK_LEFT,
@@ -93,6 +106,8 @@ class ManagerHost {
 // The callbacks carry no context: one host window serves them.
 ManagerHost* g_host = nullptr;
 
+void ScriptSearch(HWND dialog, const ManagerHostPaths& paths);
+
 HWND DockCreate(HWND dialog, int, int, bool) { return g_host ? g_host->MakeFrame(dialog) : nullptr; }
 
 int DockQuery(HWND) { return 1; }
@@ -122,6 +137,7 @@ HMENU BuildMenu() {
   HMENU album = CreatePopupMenu();
   AppendMenuA(album, MF_STRING, IDM_HOST_OPEN, "&Open Album Manager...\tCtrl+O");
   AppendMenuA(album, MF_STRING, IDM_HOST_ACQUIRE, "&Acquire Picture");
+  AppendMenuA(album, MF_STRING, IDM_HOST_SEARCH, "&Search Albums and Folders...\tCtrl+F");
   AppendMenuA(album, MF_STRING, IDM_HOST_CLOSE_MANAGER, "&Close Album Manager");
   AppendMenuA(album, MF_SEPARATOR, 0, nullptr);
   AppendMenuA(album, MF_STRING, IDM_HOST_EXIT, "E&xit");
@@ -274,6 +290,7 @@ void ManagerHost::OnInitMenu(HMENU menu) {
   DockFrame* active = ActiveFrame();
   const UINT state = active ? MF_ENABLED : MF_GRAYED;
   EnableMenuItem(menu, IDM_HOST_ACQUIRE, MF_BYCOMMAND | state);
+  EnableMenuItem(menu, IDM_HOST_SEARCH, MF_BYCOMMAND | state);
   EnableMenuItem(menu, IDM_HOST_CLOSE_MANAGER, MF_BYCOMMAND | state);
   for (const auto& dock : kDockCommands) {
     EnableMenuItem(menu, dock.command, MF_BYCOMMAND | state);
@@ -292,6 +309,10 @@ void ManagerHost::OnCommand(UINT command) {
     case IDM_HOST_ACQUIRE:
       // The manager's own acquire button, so that it updates its lines.
       if (active) SendMessageA(active->dialog(), WM_COMMAND, kManagerAcquire, 0);
+      return;
+    case IDM_HOST_SEARCH:
+      // The search runs over the manager's album folder, as its own button does.
+      if (active) SendMessageA(active->dialog(), WM_COMMAND, kManagerSearch, 0);
       return;
     case IDM_HOST_CLOSE_MANAGER:
       if (active) SendMessageA(active->window(), WM_CLOSE, 0, 0);
@@ -347,6 +368,9 @@ LRESULT ManagerHost::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_INITMENUPOPUP:
       OnInitMenu(reinterpret_cast<HMENU>(wParam));
       return 0;
+    case kScriptSearch:
+      ScriptSearch(reinterpret_cast<HWND>(wParam), paths_);
+      return 0;
     case WM_COMMAND:
       OnCommand(LOWORD(wParam));
       return 0;
@@ -394,6 +418,9 @@ struct Answers {
   std::string question;
   std::deque<int> questionAnswers;  // the button for each save question, in turn
   std::vector<std::string> unexpected;  // any other box, answered with Cancel
+  HWND searchDialog = nullptr;  // the search dialog the tour filled in
+  std::string searchStatus;     // its status line after the search
+  bool searchShot = false;
 };
 Answers g_answers;
 
@@ -421,6 +448,12 @@ LRESULT CALLBACK AnswerModal(int code, WPARAM wParam, LPARAM lParam) {
         g_answers.question = text;
         PostMessageA(box, WM_COMMAND, static_cast<WPARAM>(g_answers.questionAnswers.front()), 0);
         g_answers.questionAnswers.pop_front();
+      } else if (GetDlgItem(box, kSearchFind)) {
+        // Activated again after each box it shows: filled in only once.
+        if (box != g_answers.searchDialog && g_host) {
+          g_answers.searchDialog = box;
+          PostMessageA(g_host->window(), kScriptSearch, reinterpret_cast<WPARAM>(box), 0);
+        }
       } else if (!GetDlgItem(box, kManagerAlbumControl)) {
         // Not the manager dialog: an error or a dialog the tour did not
         // expect. It is closed, so that the tour ends, and it fails the tour.
@@ -441,6 +474,30 @@ void Settle(HWND window) {
   PumpPendingMessages();
   RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW | RDW_FRAME);
   PumpPendingMessages();
+}
+
+void Click(HWND dialog, int control) {
+  SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(control, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, control)));
+}
+
+// Fills in the search dialog as a user would: pictures whose path holds
+// "sun", in every album and in the picture folder with its subfolders; runs
+// the search to its end, takes the screenshot and closes the dialog, whose
+// question about the unsaved results the tour answers with No.
+void ScriptSearch(HWND dialog, const ManagerHostPaths& paths) {
+  SetDlgItemTextA(dialog, kSearchName, "sun");
+  CheckDlgButton(dialog, kSearchInFolder, BST_CHECKED);
+  Click(dialog, kSearchInFolder);
+  SetDlgItemTextA(dialog, kSearchFolder, paths.pictures.c_str());
+  CheckDlgButton(dialog, kSearchSubfolders, BST_CHECKED);
+  Click(dialog, kSearchSubfolders);
+  Click(dialog, kSearchFind);
+  Settle(dialog);
+  g_answers.searchShot = SaveWindowShot(dialog, paths.output + "\\search-dialog.bmp");
+  char status[200] = "";
+  GetDlgItemTextA(dialog, kSearchStatus, status, sizeof(status));
+  g_answers.searchStatus = status;
+  Click(dialog, kSearchClose);
 }
 
 int ActiveItemCount() {
@@ -497,7 +554,7 @@ bool RunTour(ManagerHost& host, const ManagerHostPaths& paths) {
   const std::string album = "Summer trip";
   g_answers = Answers{};
   g_answers.albums = {album, "Keepsakes"};
-  g_answers.questionAnswers = {IDCANCEL, IDYES};
+  g_answers.questionAnswers = {IDNO, IDCANCEL, IDYES};
   g_answers.hook = SetWindowsHookExA(WH_CBT, AnswerModal, nullptr, GetCurrentThreadId());
 
   bool ok = true;
@@ -600,6 +657,17 @@ bool RunTour(ManagerHost& host, const ManagerHostPaths& paths) {
   printf("  acquired a picture through the manager's acquire button: %d items, then %d\n", before, after);
   ok = ok && after == before + 1;
 
+  // The search, from the host's menu: "sun" is in sunset.jpg, which both
+  // travel albums and the picture folder hold.
+  SendMessageA(host.window(), WM_COMMAND, IDM_HOST_SEARCH, 0);
+  const bool searched = g_answers.searchDialog && !IsWindow(g_answers.searchDialog) && g_answers.searchShot &&
+                        g_answers.searchStatus.find(": 3") != std::string::npos;
+  printf("  searched the albums and %s for \"sun\": \"%s\"; %s %s\\search-dialog.bmp; closed without saving: %s\n",
+         paths.pictures.c_str(), g_answers.searchStatus.c_str(),
+         g_answers.searchShot ? "screenshot saved as" : "could not save", paths.output.c_str(),
+         searched ? "ok" : "failed");
+  ok = ok && searched;
+
   // A second manager, docked on the left above the first: the frames share
   // the client area in the order they docked.
   HWND second = host.OpenManager();
@@ -683,8 +751,8 @@ bool RunManagerHost(const ManagerHostPaths& paths, bool interactive) {
   if (interactive) {
     printf("  the host window is open: its Album menu opens managers; close it to end\n");
     fflush(stdout);
-    ACCEL open{FCONTROL | FVIRTKEY, 'O', IDM_HOST_OPEN};
-    HACCEL keys = CreateAcceleratorTableA(&open, 1);
+    ACCEL accelerators[] = {{FCONTROL | FVIRTKEY, 'O', IDM_HOST_OPEN}, {FCONTROL | FVIRTKEY, 'F', IDM_HOST_SEARCH}};
+    HACCEL keys = CreateAcceleratorTableA(accelerators, 2);
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
       if (IsWindow(window) && TranslateAcceleratorA(window, keys, &message)) continue;

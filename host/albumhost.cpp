@@ -331,6 +331,7 @@ int main(int argc, char** argv) {
   paths.user = folder + "\\user\\";
   paths.acquired = folder + "\\acquired";
   paths.output = folder;
+  paths.pictures = samples;
   printf("\nAlbum managers over the albums of %s:\n", paths.albums.c_str());
   bool managerOk = MakeManagerAlbums(paths.albums, paths.acquired, &table) && RunManagerHost(paths, interactive);
   if (!interactive) printf("  %s\n", managerOk ? "every step done" : "a step failed");
