@@ -101,6 +101,7 @@ class ManagerHost {
   HWND lastPicture_ = nullptr;   // the picture window opened last (it owns itself)
   RECT rest_{};                  // the client area the docked frames leave
   int acquiredCount_ = 0;
+  HWND scriptedSearch_ = nullptr;  // the search dialog the tour fills in once it shows
 };
 
 // The callbacks carry no context: one host window serves them.
@@ -369,7 +370,16 @@ LRESULT ManagerHost::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       OnInitMenu(reinterpret_cast<HMENU>(wParam));
       return 0;
     case kScriptSearch:
-      ScriptSearch(reinterpret_cast<HWND>(wParam), paths_);
+      // The dialog manager shows a modal dialog once its queue is empty:
+      // a timer, which comes only then, finds it on the screen.
+      scriptedSearch_ = reinterpret_cast<HWND>(wParam);
+      SetTimer(window_, kScriptSearch, 10, nullptr);
+      return 0;
+    case WM_TIMER:
+      if (wParam == kScriptSearch && (!IsWindow(scriptedSearch_) || IsWindowVisible(scriptedSearch_))) {
+        KillTimer(window_, kScriptSearch);
+        if (IsWindow(scriptedSearch_)) ScriptSearch(scriptedSearch_, paths_);
+      }
       return 0;
     case WM_COMMAND:
       OnCommand(LOWORD(wParam));
@@ -657,11 +667,12 @@ bool RunTour(ManagerHost& host, const ManagerHostPaths& paths) {
   printf("  acquired a picture through the manager's acquire button: %d items, then %d\n", before, after);
   ok = ok && after == before + 1;
 
-  // The search, from the host's menu: "sun" is in sunset.jpg, which both
-  // travel albums and the picture folder hold.
+  // The search, from the host's menu: "sun" is only in sunset.jpg, which
+  // both travel albums and the picture folder hold; the results show a
+  // picture once however often it is found.
   SendMessageA(host.window(), WM_COMMAND, IDM_HOST_SEARCH, 0);
   const bool searched = g_answers.searchDialog && !IsWindow(g_answers.searchDialog) && g_answers.searchShot &&
-                        g_answers.searchStatus.find(": 3") != std::string::npos;
+                        g_answers.searchStatus.find(": 1") != std::string::npos;
   printf("  searched the albums and %s for \"sun\": \"%s\"; %s %s\\search-dialog.bmp; closed without saving: %s\n",
          paths.pictures.c_str(), g_answers.searchStatus.c_str(),
          g_answers.searchShot ? "screenshot saved as" : "could not save", paths.output.c_str(),
