@@ -13,6 +13,7 @@ extern "C" {
 #include <transupp.h>
 }
 
+#include "../../platform/DibLayout.h"
 #include "../../platform/Memory.h"
 #include "JpegFiles.h"
 
@@ -210,22 +211,23 @@ bool EncodeJpeg(HTOVIMEM dib, const JpegExtras& extras, std::vector<uint8_t>* ou
   MemLock lock(dib);
   if (!lock) return false;
   const DWORD total = ToviMemSize(dib);
-  if (total < sizeof(BITMAPINFOHEADER)) return false;
-  const auto* header = lock.as<BITMAPINFOHEADER>();
-  if (header->biSize < sizeof(BITMAPINFOHEADER) || header->biCompression != BI_RGB ||
-      (header->biBitCount != 24 && header->biBitCount != 8) || header->biWidth <= 0 || header->biHeight <= 0 ||
-      header->biWidth > 65535 || header->biHeight > 65535) {
+  dib::Rules rules;
+  rules.maxSide = 65535;
+  dib::Layout layout;
+  if (dib::CheckLayout(lock.as<uint8_t>(), total, rules, &layout)) return false;
+  // Written here: plain bottom-up rows of 8 or 24 bits.
+  if (layout.compression != dib::kRgb || layout.topDown || (layout.bitCount != 24 && layout.bitCount != 8)) {
     return false;
   }
-  const uint32_t w = static_cast<uint32_t>(header->biWidth), h = static_cast<uint32_t>(header->biHeight);
-  const uint32_t bpp = header->biBitCount / 8;
-  // volatile: read again after the setjmp below.
-  const volatile uint32_t colours = bpp == 1 ? (header->biClrUsed ? header->biClrUsed : 256) : 0;
-  if (colours > 256) return false;
-  const RGBQUAD* palette = reinterpret_cast<const RGBQUAD*>(lock.as<uint8_t>() + header->biSize);
-  const uint32_t stride = (w * bpp + 3) & ~3u;
-  const uint64_t bitsOffset = uint64_t(header->biSize) + colours * sizeof(RGBQUAD);
-  if (bitsOffset + uint64_t(stride) * h > total) return false;
+  const uint32_t w = layout.width, h = layout.height;
+  const uint32_t bpp = layout.bitCount / 8;
+  // A 24-bit picture may carry a colour table too: the rows follow it, and
+  // only an 8-bit picture's pixels index it. volatile: read again after the
+  // setjmp below.
+  const volatile uint32_t colours = bpp == 1 ? layout.colours : 0;
+  const RGBQUAD* palette = reinterpret_cast<const RGBQUAD*>(lock.as<uint8_t>() + layout.headerSize + layout.maskBytes);
+  const uint32_t stride = static_cast<uint32_t>(layout.stride);
+  const uint64_t bitsOffset = layout.headerAndColours;
   const uint8_t* bits = lock.as<uint8_t>() + bitsOffset;
   bool greyRamp = bpp == 1;
   for (uint32_t i = 0; greyRamp && i < colours; ++i) {
