@@ -129,6 +129,30 @@ void DockFrame::Dock(int side) {
   SendMessageA(main_, WM_DOCKFRAMECHANGED, reinterpret_cast<WPARAM>(frame_), 0);
 }
 
+int DockFrame::NearestSide() const {
+  RECT client{}, frame{};
+  GetClientRect(main_, &client);
+  GetWindowRect(frame_, &frame);
+  MapWindowPoints(nullptr, main_, reinterpret_cast<POINT*>(&frame), 2);
+  const LONG x = (frame.left + frame.right) / 2, y = (frame.top + frame.bottom) / 2;
+  const struct {
+    int side;
+    LONG distance;
+  } edges[] = {{DOCK_LEFT, x - client.left},
+               {DOCK_RIGHT, client.right - x},
+               {DOCK_TOP, y - client.top},
+               {DOCK_BOTTOM, client.bottom - y}};
+  int nearest = edges[0].side;
+  LONG best = edges[0].distance;
+  for (const auto& edge : edges) {
+    if (edge.distance < best) {
+      best = edge.distance;
+      nearest = edge.side;
+    }
+  }
+  return nearest;
+}
+
 void DockFrame::PlaceDocked(RECT* rest) {
   if (side_ == DOCK_FLOAT || !IsWindowVisible(frame_) || !IsWindow(dialog_)) return;
   const SIZE extra = Extra();
@@ -263,6 +287,11 @@ LRESULT DockFrame::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return 0;
       }
       break;
+    case WM_EXITSIZEMOVE:
+      // Dropped after a drag by the manager's move trigger: a docked frame
+      // docks along the main window's edge nearest to where it was let go.
+      if (side_ != DOCK_FLOAT) Dock(NearestSide());
+      return 0;
     case WM_CLOSE:
       return OnClose();
     case DFM_SIZED:

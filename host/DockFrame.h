@@ -57,6 +57,8 @@ class DockFrame {
   SIZE Extra() const;
   DWORD Ask(UINT message, int side, DWORD size) const;
   void SetFloating(bool floating);
+  // The side of the main window's client area nearest to the frame's centre.
+  int NearestSide() const;
 
   HWND frame_ = nullptr;
   HWND main_ = nullptr;    // not owned

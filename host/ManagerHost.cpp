@@ -510,6 +510,42 @@ void ScriptSearch(HWND dialog, const ManagerHostPaths& paths) {
   Click(dialog, kSearchClose);
 }
 
+void SendButton(DWORD flags) {
+  INPUT input{};
+  input.type = INPUT_MOUSE;
+  input.mi.dwFlags = flags;
+  SendInput(1, &input, sizeof(input));
+}
+
+// Lets messages through until done() holds or two seconds have passed.
+template <typename Done>
+bool PumpUntil(Done done) {
+  const DWORD start = GetTickCount();
+  while (!done()) {
+    if (GetTickCount() - start > 2000) return false;
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    PumpPendingMessages();
+  }
+  return true;
+}
+
+// A drag with the mouse, as a user makes it: press on `from`, move to `to`
+// in a few steps, release (screen coordinates). False when the window
+// under `from` never took the mouse.
+bool DragWithMouse(HWND window, POINT from, POINT to) {
+  SetCursorPos(from.x, from.y);
+  PumpPendingMessages();
+  SendButton(MOUSEEVENTF_LEFTDOWN);
+  const bool pressed = PumpUntil([window] { return GetCapture() == window; });
+  for (int step = 1; step <= 4 && pressed; ++step) {
+    SetCursorPos(from.x + (to.x - from.x) * step / 4, from.y + (to.y - from.y) * step / 4);
+    PumpPendingMessages();
+  }
+  SendButton(MOUSEEVENTF_LEFTUP);
+  PumpUntil([window] { return GetCapture() != window; });
+  return pressed;
+}
+
 int ActiveItemCount() {
   int count = 0;
   char(*list)[260] = nullptr;
@@ -660,6 +696,24 @@ bool RunTour(ManagerHost& host, const ManagerHostPaths& paths) {
   printf("  the move trigger's double click floated it (%ldx%ld): %s; a double click on its caption docked it at the bottom again: %s\n",
          r.right - r.left, r.bottom - r.top, trigger && floated ? "ok" : "failed", back ? "ok" : "failed");
   ok = ok && trigger && floated && back;
+
+  // Dragged by its move trigger to the top of the window, with the mouse,
+  // it docks along the top edge.
+  trigger = FindWindowExA(dialog, nullptr, "TevrinTransplantationTrigger", nullptr);
+  RECT grip{};
+  if (trigger) GetWindowRect(trigger, &grip);
+  GetClientRect(host.window(), &client);
+  POINT to{client.right / 2, 12};
+  ClientToScreen(host.window(), &to);
+  const bool dragged = trigger && DragWithMouse(trigger, POINT{(grip.left + grip.right) / 2, (grip.top + grip.bottom) / 2}, to);
+  Settle(host.window());
+  GetWindowRect(frame->window(), &r);
+  const bool atTop = frame->side() == DOCK_TOP;
+  printf("  dragged by its move trigger to the top of the window: docked at the top, %ldx%ld: %s\n", r.right - r.left,
+         r.bottom - r.top, dragged && atTop ? "ok" : "failed");
+  ok = ok && dragged && atTop;
+  SendMessageA(host.window(), WM_COMMAND, IDM_HOST_DOCK_BOTTOM, 0);
+  Settle(host.window());
 
   const int before = ActiveItemCount();
   SendMessageA(host.window(), WM_COMMAND, IDM_HOST_ACQUIRE, 0);

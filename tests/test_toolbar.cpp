@@ -524,7 +524,7 @@ TEST_F(FlatScrollTest, ABarUnderASiblingLeavesTheSiblingAlone) {
 TEST(TransplantationTriggerTest, DragMovesTheDockFrameAndDoubleClickAsksItToUndock) {
   ASSERT_EQ(RegisterToolBar(Resources()), 1);
   Recorder recorder;
-  recorder.RecordOnly({WM_NCLBUTTONDBLCLK});
+  recorder.RecordOnly({WM_NCLBUTTONDBLCLK, WM_ENTERSIZEMOVE, WM_EXITSIZEMOVE});
   // The host's window, its dock frame, and the manager dialog in the frame.
   HWND host = recorder.CreateTopWindow(0, RECT{20, 20, 620, 460});
   HWND frame = recorder.CreateChildWindow(1, host, RECT{100, 50, 300, 350});
@@ -560,6 +560,10 @@ TEST(TransplantationTriggerTest, DragMovesTheDockFrameAndDoubleClickAsksItToUndo
   GetWindowRect(host, &hostAfter);
   EXPECT_EQ(hostAfter.left, hostBefore.left) << "the host's own window stays";
   EXPECT_EQ(GetCapture(), nullptr) << "the drag is over";
+  std::vector<UINT> bracket;
+  for (const auto& heard : recorder.Stream(1)) bracket.push_back(heard.message);
+  EXPECT_EQ(bracket, (std::vector<UINT>{WM_ENTERSIZEMOVE, WM_EXITSIZEMOVE}))
+      << "the frame hears where a move begins and ends, as from the system's move loop";
 
   recorder.Flush();
   msgseq::MoveCursor(trigger, POINT{15, 12});

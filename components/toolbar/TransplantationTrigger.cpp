@@ -4,8 +4,11 @@
 // window that holds the dialog. The drag is tracked here with the mouse
 // captured rather than in the system's modal move loop, so that the frame
 // moves by exactly the mouse's travel and a drag can be driven by input.
-// A double click sends the frame WM_NCLBUTTONDBLCLK on its caption, the
-// gesture with which a dock frame lets its content go.
+// Like the system's move loop, a drag that moves the frame brackets the
+// moves with WM_ENTERSIZEMOVE and WM_EXITSIZEMOVE to the frame, at whose end
+// a dock frame may dock where it was dropped. A double click sends the frame
+// WM_NCLBUTTONDBLCLK on its caption, the gesture with which a dock frame lets
+// its content go.
 #include <windows.h>
 
 #include <windowsx.h>
@@ -24,6 +27,7 @@ struct Trigger {
   HWND owner = nullptr;  // not owned: the manager dialog
   bool dragging = false;
   bool hot = false;
+  bool moved = false;  // the frame has moved in this drag
   POINT start{};      // cursor at the press, screen coordinates
   RECT frameStart{};  // frame at the press, in its parent's client coordinates
   HWND frame = nullptr;
@@ -87,6 +91,10 @@ void EndDrag(HWND window, Trigger& state) {
   state.dragging = false;  // first: releasing the capture comes back here
   if (GetCapture() == window) ReleaseCapture();
   InvalidateRect(window, nullptr, FALSE);
+  if (state.moved) {
+    state.moved = false;
+    if (IsWindow(state.frame)) SendMessageA(state.frame, WM_EXITSIZEMOVE, 0, 0);
+  }
 }
 
 LRESULT CALLBACK TriggerProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -140,6 +148,12 @@ LRESULT CALLBACK TriggerProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam
         return 0;
       }
       const POINT cursor = MessageScreenPoint();
+      if (cursor.x == state->start.x && cursor.y == state->start.y) return 0;
+      if (!state->moved) {
+        state->moved = true;
+        SendMessageA(state->frame, WM_ENTERSIZEMOVE, 0, 0);
+        if (!state->dragging || !IsWindow(state->frame)) return 0;
+      }
       const int x = state->frameStart.left + cursor.x - state->start.x;
       const int y = state->frameStart.top + cursor.y - state->start.y;
       SetWindowPos(state->frame, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
