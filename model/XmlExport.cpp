@@ -168,8 +168,11 @@ int WriteAlbumXml(CAlbumDoc2* album, const char* albumPath, const char* outputPa
 ALBUM_API int __stdcall CreateXabm(const char* albumPath, const char* outputPath) {
   if (!albumPath || !outputPath) return -1;
   ComApartment apartment;
-  std::unique_ptr<CAlbumDoc2> album(new (std::nothrow) CAlbumDoc2);
-  if (!album) return -1;
-  if (!album->Load(albumPath, 1)) return -2;
-  return WriteAlbumXml(album.get(), albumPath, outputPath);
+  try {
+    std::unique_ptr<CAlbumDoc2> album(new CAlbumDoc2);
+    if (!album->Load(albumPath, 1)) return -2;
+    return WriteAlbumXml(album.get(), albumPath, outputPath);
+  } catch (const std::bad_alloc&) {
+    return -1;
+  }
 }
