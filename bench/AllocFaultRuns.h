@@ -36,6 +36,7 @@ struct Tally {
   long wrong = 0;  // a wrong result, success or failure
   int operations = 0;
   std::vector<std::string> faults;  // what went wrong, operation and k, for the report
+  std::vector<std::string> perOperation;  // one line of counts per operation
 
   bool Clean() const { return leaks == 0 && changed == 0 && wrong == 0; }
 };
@@ -151,6 +152,7 @@ inline void RunOperation(const Operation& op, const std::string& albumPath, Tall
     ++tally->wrong;
     return;
   }
+  const Tally start = *tally;
   const int gdiBefore = CountGdiObjects();
   const int windowsBefore = CountThreadWindows();
   for (LONG k = 1;; ++k) {
@@ -207,6 +209,10 @@ inline void RunOperation(const Operation& op, const std::string& albumPath, Tall
     Note(tally, op, 0, what);
     ++tally->leaks;
   }
+  char line[200];
+  snprintf(line, sizeof(line), "%s: %ld runs, %ld clean failures, %ld successes", op.name, tally->runs - start.runs,
+           tally->cleanFailures - start.cleanFailures, tally->successes - start.successes);
+  tally->perOperation.push_back(line);
 }
 
 // ---------------------------------------------------------------------------

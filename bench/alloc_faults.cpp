@@ -60,6 +60,7 @@ int main(int argc, char** argv) {
   allocfaults::RunAllOperations(&fixture, &tally);
   double elapsed = Seconds() - start;
 
+  for (const std::string& line : tally.perOperation) printf("  %s\n", line.c_str());
   for (const std::string& fault : tally.faults) printf("  %s\n", fault.c_str());
   printf("alloc faults: %d operations, %s runs, %s clean failures, %s successes, %ld leaks, %ld albums changed, "
          "%ld wrong results; %.1f s\n",

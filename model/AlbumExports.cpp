@@ -160,6 +160,10 @@ ALBUM_API int LoadAlbum(const char* path, int* count, void*** pictures, tagALBUM
   if (!count || !pictures || !infos) return -1;
   std::unique_ptr<CAlbumDoc2> document(NewDocument());
   if (!document) return -1;
+  // Changed items are refreshed, and the album written back, only once the
+  // memory to hand the album over is there: a LoadAlbum that fails leaves
+  // the album file as it was.
+  document->SetAutoCheck(0);
   if (!document->Load(path, 1)) return -2;
 
   int n = document->GetCount();
@@ -169,11 +173,7 @@ ALBUM_API int LoadAlbum(const char* path, int* count, void*** pictures, tagALBUM
   bool ok = pictureArray && infoArray;
   for (int i = 0; ok && i < n; ++i) {
     infoArray[i] = static_cast<tagALBUMINFOHEADER*>(ToviMemAlloc(TOVI_FIXED_ZERO, sizeof(tagALBUMINFOHEADER)));
-    if (!infoArray[i]) {
-      ok = false;
-      break;
-    }
-    memcpy(infoArray[i], document->GetThumbnail(i + 1)->GetInfo(), sizeof(tagALBUMINFOHEADER));
+    if (!infoArray[i]) ok = false;
   }
   if (!ok) {
     // Nothing is handed over: free the record blocks made so far.
@@ -183,6 +183,14 @@ ALBUM_API int LoadAlbum(const char* path, int* count, void*** pictures, tagALBUM
     if (pictureArray) ToviMemFree(pictureArray);
     if (infoArray) ToviMemFree(infoArray);
     return -1;
+  }
+  int refreshed = 0;
+  for (int i = 0; i < n; ++i) {
+    if (document->Refresh(document->GetThumbnail(i + 1)) == 1) ++refreshed;
+  }
+  if (refreshed > 0) document->Save(path);
+  for (int i = 0; i < n; ++i) {
+    memcpy(infoArray[i], document->GetThumbnail(i + 1)->GetInfo(), sizeof(tagALBUMINFOHEADER));
   }
   // The pictures change hands only once nothing can fail any more.
   for (int i = 0; i < n; ++i) {
