@@ -274,7 +274,7 @@ inline bool BuildFixture(Fixture* fixture, int items, int refreshed, int incomin
   char temp[MAX_PATH];
   GetTempPathA(sizeof(temp), temp);
   fixture->folder = std::string(temp) + "albumkit-alloc-faults-" + std::to_string(GetCurrentProcessId()) + "\\";
-  if (!CreateDirectoryA(fixture->folder.c_str(), nullptr)) return false;
+  if (!CreateDirectoryA(fixture->folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return false;
   fixture->albumPath = fixture->folder + "album.abm";
   fixture->incomingPath = fixture->folder + "incoming.abm";
   fixture->xmlPath = fixture->folder + "album.xml";
