@@ -36,15 +36,11 @@ TEST(AllocationFaults, TheAlbumComponentsOwnAllocationsCountToo) {
   EXPECT_GE(QilDisarmAllocFault(), 1);
   EXPECT_EQ(blocks, AlbumLiveAllocationCount());
 
-  QilArmAllocFault(1);
-  int result = LoadAlbum("C:\\albumkit-alloc-faults-absent\\none.abm", nullptr, nullptr, nullptr);
-  QilDisarmAllocFault();
-  EXPECT_EQ(-1, result);
   int count = 0;
   void** pictures = nullptr;
   tagALBUMINFOHEADER** infos = nullptr;
   QilArmAllocFault(1);
-  result = LoadAlbum("C:\\albumkit-alloc-faults-absent\\none.abm", &count, &pictures, &infos);
+  int result = LoadAlbum("C:\\albumkit-alloc-faults-absent\\none.abm", &count, &pictures, &infos);
   EXPECT_TRUE(QilAllocFaultFired());
   QilDisarmAllocFault();
   EXPECT_EQ(-1, result) << "the document cannot be made";
