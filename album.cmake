@@ -25,6 +25,7 @@ add_library(album SHARED
   search/SearchCriteria.cpp
   search/SearchRun.cpp
   search/AlbumSearchDlg.cpp
+  platform/Alloc.cpp
   platform/Text.cpp
   platform/Path.cpp
   views/DragWindow.cpp

@@ -19,6 +19,7 @@
 #include "Module.h"
 #include "ThreadRegistry.h"
 #include "components/resources/resource.h"
+#include "platform/Alloc.h"
 #include "platform/Path.h"
 #include "platform/Text.h"
 #include "platform/pixamo.h"
@@ -328,7 +329,7 @@ int CAlbumMan::Delete() {
 int CAlbumMan::Add() {
   ModalMark mark;
   if (!mark) return 0;
-  HGLOBAL memory = GlobalAlloc(GPTR, 10240);
+  HGLOBAL memory = AlbumGlobalAlloc(GPTR, 10240);
   char* buffer = static_cast<char*>(memory);
   if (!buffer) return 0;
   QILOPENOPTIONS options = {};

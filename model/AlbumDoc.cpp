@@ -8,6 +8,7 @@
 #include <new>
 
 #include "manager/Module.h"
+#include "platform/Alloc.h"
 #include "platform/Path.h"
 #include "platform/Text.h"
 #include "platform/qil.h"
@@ -80,7 +81,7 @@ HGLOBAL CopyPictureToGlobal(void* dib) {
   DWORD size = ToviMemSize(dib);
   const void* source = ToviMemLock(dib);
   if (!source) return nullptr;
-  HGLOBAL copy = GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, size);
+  HGLOBAL copy = AlbumGlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, size);
   GlobalLockScope target(copy);
   if (target) memcpy(target.As<void>(), source, size);
   ToviMemUnlock(dib);
@@ -204,7 +205,7 @@ int CAlbumDoc2::Save(const char* path) {
   DWORD count = static_cast<DWORD>(GetCount());
   tagALBUMFILEDATA data;
   memset(&data, 0, sizeof(data));
-  data.hBlocks = GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, count * sizeof(HGLOBAL) + kBlockSlack);
+  data.hBlocks = AlbumGlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, count * sizeof(HGLOBAL) + kBlockSlack);
   if (!data.hBlocks) return 0;
   data.nCount = count;
 
@@ -222,7 +223,7 @@ int CAlbumDoc2::Save(const char* path) {
         break;
       }
       DWORD pictureSize = static_cast<DWORD>(GlobalSize(picture));
-      HGLOBAL block = GlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, pictureSize + kRecordSize + kBlockSlack);
+      HGLOBAL block = AlbumGlobalAlloc(GMEM_FIXED | GMEM_ZEROINIT, pictureSize + kRecordSize + kBlockSlack);
       {
         GlobalLockScope target(block);
         GlobalLockScope source(picture);

@@ -10,6 +10,7 @@
 #include <new>
 #include <vector>
 
+#include "platform/Alloc.h"
 #include "platform/Path.h"
 #include "platform/Text.h"
 #include "platform/pixamo.h"
@@ -37,7 +38,7 @@ bool ListIsConsistent(char** list, int* count) {
 // Appends one path to a list of 260-byte entries.
 bool AppendPath(char** list, int* count, const char* path) {
   size_t bytes = (static_cast<size_t>(*count) + 1) * ALBUM_PATH_ENTRY;
-  char* grown = static_cast<char*>(realloc(*list, bytes));
+  char* grown = static_cast<char*>(AlbumRealloc(*list, bytes));
   if (!grown) return false;
   *list = grown;
   CopyText(grown + static_cast<size_t>(*count) * ALBUM_PATH_ENTRY, ALBUM_PATH_ENTRY, path);
@@ -139,12 +140,30 @@ int ListSubfolders(const char* folder, char** list, int* count, std::vector<Fold
 
 }  // namespace
 
+namespace {
+
+// A new document, or null when there is no memory for one: its table
+// allocates in its constructor, past the reach of a nothrow new.
+CAlbumDoc2* NewDocument() {
+  try {
+    return new CAlbumDoc2;
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+
+}  // namespace
+
 ALBUM_API int LoadAlbum(const char* path, int* count, void*** pictures, tagALBUMINFOHEADER*** infos) {
   // Refused before loading: loading may rewrite the album, and there would
   // be nowhere to hand the pictures.
   if (!count || !pictures || !infos) return -1;
-  std::unique_ptr<CAlbumDoc2> document(new (std::nothrow) CAlbumDoc2);
+  std::unique_ptr<CAlbumDoc2> document(NewDocument());
   if (!document) return -1;
+  // Changed items are refreshed, and the album written back, only once the
+  // memory to hand the album over is there: a LoadAlbum that fails leaves
+  // the album file as it was.
+  document->SetAutoCheck(0);
   if (!document->Load(path, 1)) return -2;
 
   int n = document->GetCount();
@@ -154,11 +173,7 @@ ALBUM_API int LoadAlbum(const char* path, int* count, void*** pictures, tagALBUM
   bool ok = pictureArray && infoArray;
   for (int i = 0; ok && i < n; ++i) {
     infoArray[i] = static_cast<tagALBUMINFOHEADER*>(ToviMemAlloc(TOVI_FIXED_ZERO, sizeof(tagALBUMINFOHEADER)));
-    if (!infoArray[i]) {
-      ok = false;
-      break;
-    }
-    memcpy(infoArray[i], document->GetThumbnail(i + 1)->GetInfo(), sizeof(tagALBUMINFOHEADER));
+    if (!infoArray[i]) ok = false;
   }
   if (!ok) {
     // Nothing is handed over: free the record blocks made so far.
@@ -168,6 +183,14 @@ ALBUM_API int LoadAlbum(const char* path, int* count, void*** pictures, tagALBUM
     if (pictureArray) ToviMemFree(pictureArray);
     if (infoArray) ToviMemFree(infoArray);
     return -1;
+  }
+  int refreshed = 0;
+  for (int i = 0; i < n; ++i) {
+    if (document->Refresh(document->GetThumbnail(i + 1)) == 1) ++refreshed;
+  }
+  if (refreshed > 0) document->Save(path);
+  for (int i = 0; i < n; ++i) {
+    memcpy(infoArray[i], document->GetThumbnail(i + 1)->GetInfo(), sizeof(tagALBUMINFOHEADER));
   }
   // The pictures change hands only once nothing can fail any more.
   for (int i = 0; i < n; ++i) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "components/resources/resource.h"
+#include "platform/Alloc.h"
 #include "platform/Text.h"
 
 namespace exif {
@@ -291,7 +292,7 @@ private:
   bool Buffer(const Entry& e, T*& slot, uint32_t& present) {
     if (present || !e.usable) return true;
     size_t n = size_t(e.length);
-    auto* bytes = static_cast<uint8_t*>(malloc(n + 1));
+    auto* bytes = static_cast<uint8_t*>(AlbumMalloc(n + 1));
     if (!bytes) return false;
     memcpy(bytes, tiff_.At(e.valueOffset), n);
     bytes[n] = 0;
@@ -305,7 +306,7 @@ private:
   // 16-bit numbers in this machine's order, whatever integer type the file used.
   bool ShortArray(const Entry& e, uint16_t*& slot, uint32_t& present) {
     if (present || !e.usable || e.unit > 4) return true;
-    auto* numbers = static_cast<uint16_t*>(malloc((size_t(e.count) + 1) * sizeof(uint16_t)));
+    auto* numbers = static_cast<uint16_t*>(AlbumMalloc((size_t(e.count) + 1) * sizeof(uint16_t)));
     if (!numbers) return false;
     for (uint32_t i = 0; i < e.count; ++i) {
       uint32_t value = 0;
@@ -349,7 +350,7 @@ char* CopyIfdString(const TiffBlock& tiff, const Entry& e) {
   if (e.unit == 0) return nullptr;
   size_t n = size_t(e.length & 0xFFFF);
   if (n == 0 || !tiff.Contains(e.valueOffset, n)) return nullptr;
-  auto* text = static_cast<char*>(malloc(n + 1));
+  auto* text = static_cast<char*>(AlbumMalloc(n + 1));
   if (!text) return nullptr;
   memcpy(text, tiff.At(e.valueOffset), n);
   text[n] = '\0';

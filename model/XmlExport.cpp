@@ -9,6 +9,7 @@
 #include <memory>
 #include <new>
 
+#include "platform/AllocFaults.h"
 #include "platform/Path.h"
 
 namespace {
@@ -35,13 +36,19 @@ private:
   T* p_ = nullptr;
 };
 
+// Strings are the component's own allocations too: a test can make any
+// one of them fail (AllocFaults.h).
+BSTR NewString(const wchar_t* text) { return AllocationMustFail() ? nullptr : SysAllocString(text); }
+
+BSTR NewStringOfLength(UINT length) { return AllocationMustFail() ? nullptr : SysAllocStringLen(nullptr, length); }
+
 class Bstr {
 public:
-  explicit Bstr(const wchar_t* text) : value_(SysAllocString(text)) {}
+  explicit Bstr(const wchar_t* text) : value_(NewString(text)) {}
   // ANSI text from the system code page.
   explicit Bstr(const char* text) {
     int length = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-    value_ = length > 0 ? SysAllocStringLen(nullptr, static_cast<UINT>(length - 1)) : SysAllocString(L"");
+    value_ = length > 0 ? NewStringOfLength(static_cast<UINT>(length - 1)) : NewString(L"");
     if (value_ && length > 1) MultiByteToWideChar(CP_ACP, 0, text, -1, value_, length);
   }
   ~Bstr() { SysFreeString(value_); }
@@ -168,8 +175,20 @@ int WriteAlbumXml(CAlbumDoc2* album, const char* albumPath, const char* outputPa
 ALBUM_API int __stdcall CreateXabm(const char* albumPath, const char* outputPath) {
   if (!albumPath || !outputPath) return -1;
   ComApartment apartment;
-  std::unique_ptr<CAlbumDoc2> album(new (std::nothrow) CAlbumDoc2);
-  if (!album) return -1;
-  if (!album->Load(albumPath, 1)) return -2;
-  return WriteAlbumXml(album.get(), albumPath, outputPath);
+  try {
+    std::unique_ptr<CAlbumDoc2> album(new CAlbumDoc2);
+    // Changed items are refreshed in memory, but the album is written back
+    // only once the export is saved: a failed export leaves it as it was.
+    album->SetAutoCheck(0);
+    if (!album->Load(albumPath, 1)) return -2;
+    int refreshed = 0;
+    for (int i = 1; i <= album->GetCount(); ++i) {
+      if (album->Refresh(album->GetThumbnail(i)) == 1) ++refreshed;
+    }
+    int result = WriteAlbumXml(album.get(), albumPath, outputPath);
+    if (result == 0 && refreshed > 0) album->Save(albumPath);
+    return result;
+  } catch (const std::bad_alloc&) {
+    return -1;
+  }
 }

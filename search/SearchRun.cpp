@@ -12,6 +12,7 @@
 
 #include "components/resources/resource.h"
 #include "manager/Module.h"
+#include "platform/Alloc.h"
 #include "platform/Text.h"
 #include "platform/pixamo.h"
 #include "platform/qil.h"
@@ -97,7 +98,7 @@ int CAlbumSearchDlg::PrepareSearchLists() {
   size_t length = strlen(scope->szFolder);
   if (length > 0 && scope->szFolder[length - 1] == '\\') scope->szFolder[length - 1] = '\0';
 
-  char* folders = static_cast<char*>(malloc(ALBUM_PATH_ENTRY));
+  char* folders = static_cast<char*>(AlbumMalloc(ALBUM_PATH_ENTRY));
   if (!folders) return ResetSearch(), 0;
   CopyText(folders, ALBUM_PATH_ENTRY, scope->szFolder);
   int folderCount = 1;
@@ -118,7 +119,7 @@ int CAlbumSearchDlg::PrepareSearchLists() {
     first = last = list ? static_cast<int>(SendMessageA(list, CB_GETCURSEL, 0, 0)) : -1;
   }
   if (first >= 0 && last >= first) {
-    m_pAlbums = static_cast<char(*)[260]>(calloc(static_cast<size_t>(last - first + 1), ALBUM_PATH_ENTRY));
+    m_pAlbums = static_cast<char(*)[260]>(AlbumCalloc(static_cast<size_t>(last - first + 1), ALBUM_PATH_ENTRY));
     if (!m_pAlbums) return ResetSearch(), 0;
     for (int entry = first; entry <= last; ++entry) {
       if (MakeAlbumPath(list, entry, m_pAlbums[m_nAlbums])) ++m_nAlbums;

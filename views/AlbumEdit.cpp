@@ -328,8 +328,34 @@ int CAlbum::InsertFromTable(CThumbTable2* source, CThumbnail2* before) {
   if (!before) before = m_pFocus ? m_pFocus : sentinel;
   CThumbnail2* previous = before->m_pPrev;
 
+  // First every allocation the batch needs, while nothing has changed yet:
+  // which arriving items duplicate an item of the album or of the batch
+  // itself. Without memory for that the insert fails and the source keeps
+  // its items.
+  const int arriving = source->m_nCount;
+  const int previousNumber = previous == sentinel ? 0 : previous->m_nID;
+  std::vector<CThumbnail2*> duplicateOf;
+  std::vector<CThumbnail2*> refreshed;
+  try {
+    duplicateOf.resize(static_cast<size_t>(arriving), nullptr);
+    refreshed.reserve(static_cast<size_t>(arriving));
+    PathIndex paths(&m_Doc);
+    int i = 0;
+    for (CThumbnail2* item = source->m_pHead->m_pNext; i < arriving; item = item->m_pNext, ++i) {
+      if (CThumbnail2* existing = paths.Find(item->m_Info.aiPath)) {
+        duplicateOf[static_cast<size_t>(i)] = existing;
+        continue;
+      }
+      // Numbered as a newly linked item is, for the index's order.
+      item->m_nID = 0;
+      paths.Add(item, previousNumber);
+    }
+  } catch (const std::bad_alloc&) {
+    source->RenumberFrom(source->m_pHead->m_pNext);
+    return 0;
+  }
+
   // The source gives up its whole list at once.
-  int arriving = source->m_nCount;
   CThumbnail2* next = source->m_pHead->m_pNext;
   source->m_pHead->m_pNext = source->m_pHead;
   source->m_pHead->m_pPrev = source->m_pHead;
@@ -340,15 +366,12 @@ int CAlbum::InsertFromTable(CThumbTable2* source, CThumbnail2* before) {
   // numbers below are worked out rather than read: the k-th new item is
   // number previousNumber + k, and every item from `before` on moves one
   // place down with each new item.
-  const int previousNumber = previous == sentinel ? 0 : previous->m_nID;
   const int cells = m_ppViews ? m_nViewCount : 0;
   const int perLine = ItemsPerLine();
   FirstViewTrack first;
   if (m_pFirstView) first.state = m_pFirstView == sentinel ? FirstViewTrack::kEnd : FirstViewTrack::kItem;
   if (first.state == FirstViewTrack::kItem) first.number = m_pFirstView->m_nID;
   int count = m_Doc.GetCount();
-  PathIndex paths(&m_Doc);
-  std::vector<CThumbnail2*> refreshed;
   int inserted = 0;
   int result = 0;
   for (int i = 0; i < arriving; ++i) {
@@ -360,7 +383,7 @@ int CAlbum::InsertFromTable(CThumbTable2* source, CThumbnail2* before) {
     item->m_pSelNext = nullptr;
     item->m_pSelPrev = nullptr;
 
-    if (CThumbnail2* existing = paths.Find(item->m_Info.aiPath)) {
+    if (CThumbnail2* existing = duplicateOf[static_cast<size_t>(i)]) {
       if (m_Doc.Refresh(existing) == 1) {
         ++result;
         refreshed.push_back(existing);
@@ -373,8 +396,6 @@ int CAlbum::InsertFromTable(CThumbTable2* source, CThumbnail2* before) {
     ++inserted;
     ++result;
     ++count;
-    // Another item of this batch with the same path is a duplicate of this one.
-    paths.Add(item, previousNumber);
     first.Inserted(previousNumber + inserted, before == sentinel, previousNumber + 1, count, cells, perLine);
   }
 
