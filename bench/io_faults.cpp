@@ -338,9 +338,10 @@ class Bench {
       SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
       DeleteFileA(path.c_str());
     }
-    if (!WriteBytes(album_, albumBytes_) || !WriteBytes(backup_, backupBytes_)) return false;
+    // A backup held elsewhere cannot be rewritten: it stays as it is.
+    bool written = WriteBytes(album_, albumBytes_) && WriteBytes(backup_, backupBytes_);
     restoredBackup_ = StateOf(backup_);
-    return true;
+    return written;
   }
 
   uint64_t AlbumSize() const { return albumBytes_.size(); }
@@ -356,26 +357,46 @@ class Bench {
     return {};
   }
 
-  // Runs op with the fault in place and counts it.
-  void Count(Op op, Counts* counts) {
+  // Runs op with the fault (described by `fault`) in place and counts it;
+  // a run that is not clean is named.
+  void Count(Op op, const std::string& fault, Counts* counts) {
     FileState albumBefore = StateOf(album_), backupBefore = StateOf(backup_);
     Resources start;
     Outcome outcome = Run(op);
     Resources end;
     ++counts->runs;
     bool leaked = !(start == end);
-    if (leaked) ++counts->leaks;
+    if (leaked) {
+      ++counts->leaks;
+      Report(op, fault, "left picture or kernel handles behind");
+    }
     if (outcome.succeeded) {
-      if (outcome.honest) ++counts->successes;
-      else ++counts->falseSuccesses;
+      if (outcome.honest) {
+        ++counts->successes;
+      } else {
+        ++counts->falseSuccesses;
+        Report(op, fault, "reported success, but the album or its backup does not show it");
+      }
       return;
     }
     bool kept = StateOf(album_) == albumBefore && StateOf(backup_) == backupBefore;
     int strays = StrayFiles(folder_);
-    if (!kept) ++counts->albumsChanged;
-    if (!outcome.documentKept) ++counts->documentsChanged;
+    if (!kept) {
+      ++counts->albumsChanged;
+      Report(op, fault, "failed and changed the album or its backup");
+    }
+    if (!outcome.documentKept) {
+      ++counts->documentsChanged;
+      Report(op, fault, "failed and changed the document or the caller's outputs");
+    }
+    if (strays) Report(op, fault, "failed and left files beside the album");
     counts->strays += strays;
     if (kept && outcome.documentKept && strays == 0 && !leaked) ++counts->cleanFailures;
+  }
+
+  static void Report(Op op, const std::string& fault, const char* what) {
+    static const char* const names[] = {"CAlbumDoc2::Save", "AddToAlbum", "CAlbumDoc2::Load", "LoadAlbum"};
+    printf("  %s, %s: %s\n", names[static_cast<int>(op)], fault.c_str(), what);
   }
 
   Outcome DocSave() {
@@ -540,7 +561,7 @@ bool RunFullDisk(const std::string& drive, const std::string& picture, bool quic
           break;
         }
         int before = counts.successes + counts.falseSuccesses;
-        bench.Count(op, &counts);
+        bench.Count(op, std::to_string(leave / 1024) + " KB free", &counts);
         bool saved = counts.successes + counts.falseSuccesses > before;
         if (op == Op::kDocSave && saved && !savedOnce) {
           savedOnce = true;
@@ -571,19 +592,19 @@ void RunReadOnly(Bench& bench, Counts* total) {
   for (Op op : kAllOps) {
     bench.Restore();
     SetFileAttributesA(bench.album().c_str(), FILE_ATTRIBUTE_READONLY);
-    bench.Count(op, &counts);
+    bench.Count(op, "read-only album", &counts);
   }
   // The backup read-only: the album may be saved, the backup stays.
   for (Op op : kSaves) {
     bench.Restore();
     SetFileAttributesA(bench.backup().c_str(), FILE_ATTRIBUTE_READONLY);
-    bench.Count(op, &counts);
+    bench.Count(op, "read-only backup", &counts);
   }
   // The folder read-only (Windows lets files inside be written; Wine may not).
   for (Op op : kAllOps) {
     bench.Restore();
     SetFileAttributesA(bench.folder().c_str(), FILE_ATTRIBUTE_READONLY);
-    bench.Count(op, &counts);
+    bench.Count(op, "read-only folder", &counts);
     SetFileAttributesA(bench.folder().c_str(), FILE_ATTRIBUTE_NORMAL);
   }
   bench.Restore();
@@ -694,7 +715,8 @@ bool RunLocked(Bench& bench, Counts* total) {
         // A save that got through replaced the album: back to the baseline
         // (the held file itself cannot be rewritten, and need not be).
         if (backup) bench.Restore();
-        bench.Count(op, &counts);
+        bench.Count(op, std::string(backup ? "backup " : "album ") + kHoldNames[static_cast<int>(mode)] + " elsewhere",
+                    &counts);
       }
     }
   }
@@ -779,6 +801,12 @@ bool RunRemovedFolder(const std::string& base, const std::string& picture, int i
     std::string where = removal.moved ? recycled : folder;
     FileState album = StateOf(where + "\\" + kAlbumName), backup = StateOf(where + "\\" + kBackupName);
     int strays = StrayFiles(where);
+    static const char* const names[] = {"CAlbumDoc2::Save", "AddToAlbum"};
+    const char* opName = names[op == Op::kDocSave ? 0 : 1];
+    for (const std::string& name : FileNames(where))
+      if (_stricmp(name.c_str(), kAlbumName) && _stricmp(name.c_str(), kBackupName))
+        printf("  %s, folder %s after %lu ms: %s left in the folder\n", opName,
+               replace ? "replaced by a file" : "moved away", removal.delayMs, name.c_str());
     // Nothing may be written through the file that took the folder's name.
     FileState replacement = StateOf(folder);
     bool replacementKept = !removal.moved || !replace || (replacement.readable && replacement.bytes == Bytes(7, 'x'));
