@@ -696,11 +696,14 @@ class Holder {
   bool holding_ = false;
 };
 
-bool RunLocked(Bench& bench, Counts* total) {
+bool RunLocked(Bench& bench, bool quick, Counts* total) {
   Counts counts;
   bool sound = true;
   for (Hold mode : {Hold::kExclusive, Hold::kWriterSharingRead, Hold::kRangeLock}) {
     for (bool backup : {false, true}) {
+      // Each helper is a process start, slow under emulation: the quick run
+      // holds the backup one way only.
+      if (quick && backup && mode != Hold::kExclusive) continue;
       bench.Restore();
       // The helper's handle counts against nobody's resources but its own;
       // it is started before the runs measure theirs.
@@ -815,8 +818,13 @@ bool RunRemovedFolder(const std::string& base, const std::string& picture, int i
       // the new album; a save that says so but left the old one lied.
       bool honest = album.readable && album.bytes != albumBytes && backup.readable && backup.bytes == albumBytes &&
                     replacementKept;
-      if (honest) ++counts.successes;
-      else ++counts.falseSuccesses;
+      if (honest) {
+        ++counts.successes;
+      } else {
+        ++counts.falseSuccesses;
+        printf("  %s, folder %s after %lu ms: reported success, but the album or its backup does not show it\n",
+               opName, replace ? "replaced by a file" : "moved away", removal.delayMs);
+      }
       counts.strays += strays;
       continue;
     }
@@ -832,7 +840,7 @@ bool RunRemovedFolder(const std::string& base, const std::string& picture, int i
   DeleteFileA(folder.c_str());
   RemoveTree(folder);
   char what[128];
-  snprintf(what, sizeof(what), "folder taken away during a save (%d items, save %lu ms, seed %u, %d removals)", items,
+  snprintf(what, sizeof(what), "folder taken away during a save (%d items, save %lu ms, seed %u, %d of the removals went through)", items,
            saveMs, seed, moved);
   PrintCounts(what, counts);
   total->Add(counts);
@@ -889,6 +897,7 @@ int main(int argc, char** argv) {
     RemoveTree(warm.folder());
   }
 
+  if (Resources().handles == 0) printf("kernel handles are not counted here: leaks are picture handles only\n");
   double begin = Seconds();
   Counts total;
   bool sound = true;
@@ -904,7 +913,7 @@ int main(int argc, char** argv) {
       return 2;
     }
     RunReadOnly(bench, &total);
-    sound = RunLocked(bench, &total) && sound;
+    sound = RunLocked(bench, quick, &total) && sound;
     SetFileAttributesA(bench.folder().c_str(), FILE_ATTRIBUTE_NORMAL);
     RemoveTree(bench.folder());
   }
