@@ -33,8 +33,15 @@ cleanup() {
   fi
   rm -rf "$work"
 }
+run=
+# The run is a session of its own, so that an interrupt ends Wine and its
+# display too before the drive is taken away.
+stop() {
+  [ -n "$run" ] && kill -TERM -- "-$run" 2>/dev/null && wait "$run" 2>/dev/null
+  exit 130
+}
 trap cleanup EXIT
-trap 'exit 130' INT TERM HUP
+trap stop INT TERM HUP
 
 args=()
 if mount -t tmpfs -o "size=${size}k,mode=0777" albumkit-iofaults "$disk" 2>"$work/mount.err"; then
@@ -50,4 +57,6 @@ if mount -t tmpfs -o "size=${size}k,mode=0777" albumkit-iofaults "$disk" 2>"$wor
 else
   echo "io faults: cannot mount a tmpfs here ($(tr '\n' ' ' <"$work/mount.err")): the full-disk part is skipped"
 fi
-"$root/tools/winerun.sh" --build="$build" "$build/bin/io_faults.exe" "${args[@]}" "$@"
+setsid "$root/tools/winerun.sh" --build="$build" "$build/bin/io_faults.exe" "${args[@]}" "$@" &
+run=$!
+wait "$run"
