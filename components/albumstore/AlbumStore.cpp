@@ -110,8 +110,8 @@ class TempFile {
  public:
   TempFile() = default;
   ~TempFile() {
-    if (name_[0] && !kept_) Discard();
     file_.Close();
+    if (name_[0] && !kept_) DeleteFileA(name_);
   }
   TempFile(const TempFile&) = delete;
   TempFile& operator=(const TempFile&) = delete;
@@ -138,8 +138,7 @@ class TempFile {
       // Open until renamed or deleted: nobody else reads or writes it, and the
       // open handle tells SweepStaleTempFiles that its save is still running.
       // Sharing delete lets the rename through.
-      // DELETE access lets Discard remove the file wherever it is by then.
-      file_.reset(CreateFileA(name_, GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+      file_.reset(CreateFileA(name_, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
       if (file_) return true;
       *error = GetLastError();
@@ -151,22 +150,6 @@ class TempFile {
 
   HANDLE handle() const { return file_.get(); }
   const char* name() const { return name_; }
-
-  // Deletes the file through its handle: when the album's folder was moved
-  // away during the save (a shell's delete moves it to the recycle bin), the
-  // name no longer leads to the file, and deleting by name would leave it
-  // behind in the moved folder.
-  void Discard() {
-    if (file_) {
-      FILE_DISPOSITION_INFO disposition = {TRUE};
-      if (SetFileInformationByHandle(file_.get(), FileDispositionInfo, &disposition, sizeof(disposition))) {
-        file_.Close();
-        return;
-      }
-      file_.Close();
-    }
-    DeleteFileA(name_);
-  }
 
   // Flushes the contents to the device; the file stays open until MoveTo.
   bool Finish(DWORD* error) {
@@ -543,8 +526,8 @@ HANDLE HoldFolderOf(const char* path) {
     CopyTextWhole(folder, ".");
   } else if (name[-1] == ':') {
     // "C:name": the current folder of drive C.
-    name[0] = '.';
-    name[1] = '\0';
+    size_t used = static_cast<size_t>(name - folder);
+    if (!CopyTextWhole(name, sizeof(folder) - used, ".")) return INVALID_HANDLE_VALUE;
   } else {
     name[0] = '\0';
   }
