@@ -109,6 +109,8 @@ int AddToAlbumFile(HWND owner, char* album, const char* files, int count, int* r
   document.SetThumbnailSize(width, height);
   if (!isNew && !document.Load(path, 1)) return -1;
 
+  // 2: newly added, so only in the album once it is saved.
+  const int kAdded = 2;
   int added = 0;
   const char* file = files;
   for (int i = 0; i < count; ++i, file = NextFile(file)) {
@@ -124,10 +126,15 @@ int AddToAlbumFile(HWND owner, char* album, const char* files, int count, int* r
       delete item;
       continue;
     }
-    results[i] = 1;
+    results[i] = kAdded;
     ++added;
   }
-  if (!document.Save(path)) return -1;
+  bool saved = document.Save(path) != 0;
+  // A file whose item never reached the disk is not in the album.
+  for (int i = 0; i < count; ++i) {
+    if (results[i] == kAdded) results[i] = saved ? 1 : 0;
+  }
+  if (!saved) return -1;
   return added == count ? 0 : 1;
 }
 

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <new>
+#include <utility>
 
 #include "manager/Module.h"
 #include "platform/Alloc.h"
@@ -127,15 +128,22 @@ CAlbumDoc2& CAlbumDoc2::operator=(const CAlbumDoc2& other) {
 }
 
 int CAlbumDoc2::Load(const char* path, int withPictures) {
-  CleanTable();
   if (!path) return 0;
   WaitCursor wait;
 
   tagALBUMFILEDATA data;
   memset(&data, 0, sizeof(data));
   ABMFILEPROC open = FindStoreFunction("ABM_OpenFile");
+  // A failed load leaves the document as it was: an album that is locked,
+  // gone or damaged must not cost the caller the album it holds.
   if (!open || !open(ALBUM_STORE_VERSION, path, &data)) return 0;
 
+  // Relative item paths resolve against the new album's folder while its
+  // items are checked; path and description go back if the load fails.
+  char oldPath[sizeof(m_szPath)];
+  char oldDescription[sizeof(m_szDescription)];
+  memcpy(oldPath, m_szPath, sizeof(oldPath));
+  memcpy(oldDescription, m_szDescription, sizeof(oldDescription));
   CopyTextWhole(m_szPath, path);
   char description[sizeof(data.szDescription)];
   CopyText(description, sizeof(description), data.szDescription);
@@ -144,7 +152,9 @@ int CAlbumDoc2::Load(const char* path, int withPictures) {
   // The album must come in whole. An album that cannot be read completely
   // (a missing block, a block shorter than its record says, no memory for a
   // picture) fails the load: a partial document would be saved back later
-  // and drop the rest of the album from disk for good.
+  // and drop the rest of the album from disk for good. The items gather in
+  // a table of their own until then.
+  CThumbTable2 incoming;
   bool complete = true;
   int refreshed = 0;
   if (data.hBlocks && data.nCount > 0) {
@@ -184,14 +194,21 @@ int CAlbumDoc2::Load(const char* path, int withPictures) {
         break;
       }
       if (m_bAutoCheck && Refresh(item) == 1) ++refreshed;
-      Insert(item, nullptr);
+      incoming.Insert(item, nullptr);
     }
   }
   FreeAlbumFileData(&data);
   if (!complete) {
-    CleanTable();
+    memcpy(m_szPath, oldPath, sizeof(m_szPath));
+    memcpy(m_szDescription, oldDescription, sizeof(m_szDescription));
     return 0;
   }
+  // The old items go with the incoming table's (empty) list.
+  CleanTable();
+  std::swap(m_pHead, incoming.m_pHead);
+  std::swap(m_nCount, incoming.m_nCount);
+  ForgetCursor();
+  incoming.ForgetCursor();
   // Thumbnails re-made from changed sources go back to the file at once.
   if (GetCount() > 0 && refreshed > 0) Save(path);
   return 1;

@@ -183,6 +183,17 @@ TEST_F(AddToAlbumTest, HeldPicturesAreRefreshedAndMissingOnesFail) {
   EXPECT_TRUE(ListFiles(folder_.path(), "Nowhere*").empty());
 }
 
+TEST_F(AddToAlbumTest, AnAlbumThatCannotBeSavedReportsNothingAdded) {
+  std::vector<uint8_t> before = Bytes(HolidayFile());
+  ASSERT_TRUE(SetFileAttributesA(HolidayFile().c_str(), FILE_ATTRIBUTE_READONLY));
+  EXPECT_EQ(Add(HolidayFile(), {"a.jpg", "b.jpg"}), -1);
+  SetFileAttributesA(HolidayFile().c_str(), FILE_ATTRIBUTE_NORMAL);
+  // a.jpg was in the album before and still is; b.jpg never reached it.
+  EXPECT_EQ(results_, (std::vector<int>{1, 0}));
+  EXPECT_EQ(Bytes(HolidayFile()), before);
+  EXPECT_EQ(ListFiles(folder_.path(), "Holiday*").size(), 1u) << "no temporary file stays beside the album";
+}
+
 TEST_F(AddToAlbumTest, FolderOpensTheChooserAndCancellingAddsNothing) {
   auto before = Bytes(HolidayFile());
   DialogAnswers answers;

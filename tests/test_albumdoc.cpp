@@ -332,13 +332,36 @@ TEST_F(AlbumDocTest, DamagedOrMissingAlbumsFailAndAreLeftAlone) {
   bytes[bytes.size() / 2] ^= 0x5A;
   ASSERT_TRUE(testpics::WriteFileBytes(album_, bytes));
 
+  // A failed load leaves the document as it was: items, path and title.
   Document loaded;
   loaded.Append(ItemSpec("C:\\before.jpg"));
+  loaded.SetPath("C:\\before.abm");
+  loaded.SetDescription("Before");
+  auto expectUnchanged = [&](const char* what) {
+    ASSERT_EQ(loaded.GetCount(), 1) << what;
+    EXPECT_STREQ(loaded.GetThumbnail(1)->GetInfo()->aiPath, "C:\\before.jpg") << what;
+    EXPECT_NE(loaded.GetThumbnail(1)->GetDib(), nullptr) << what;
+    EXPECT_STREQ(loaded.GetPath(), "C:\\before.abm") << what;
+    EXPECT_STREQ(loaded.GetDescription(), "Before") << what;
+  };
   EXPECT_EQ(loaded.Load(album_.c_str(), 1), 0);
-  EXPECT_EQ(loaded.GetCount(), 0) << "a failed load leaves the document empty";
+  expectUnchanged("damaged album");
   EXPECT_EQ(Bytes(album_), bytes) << "the damaged file is not touched";
   EXPECT_EQ(loaded.Load(folder_.File("missing.abm").c_str(), 1), 0);
+  expectUnchanged("missing album");
   EXPECT_EQ(GetFileAttributesA(folder_.File("missing.abm").c_str()), INVALID_FILE_ATTRIBUTES);
+
+  // A sound album that another program holds without sharing.
+  std::string held = folder_.File("held.abm");
+  ASSERT_NE(document->Save(held.c_str()), 0);
+  HANDLE other = CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(other, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(loaded.Load(held.c_str(), 1), 0);
+  expectUnchanged("album held elsewhere");
+  CloseHandle(other);
+  EXPECT_EQ(loaded.Load(held.c_str(), 1), 1) << "released, it loads";
+  EXPECT_EQ(loaded.GetCount(), 3);
+  EXPECT_STREQ(loaded.GetPath(), held.c_str());
 }
 
 TEST_F(AlbumDocTest, FailedSavesLeaveThePreviousAlbumIntact) {

@@ -513,6 +513,28 @@ int CheckExistingAlbum(const char* path, TempFile* backup, Existing* existing) {
   return ABM_ERROR_NONE;
 }
 
+// Opens the folder that holds path, so that nobody can move or delete it
+// while the handle is open: sharing read and write, not delete. Returns
+// INVALID_HANDLE_VALUE when the folder cannot be opened.
+HANDLE HoldFolderOf(const char* path) {
+  char folder[MAX_PATH];
+  if (!CopyTextWhole(folder, path)) return INVALID_HANDLE_VALUE;
+  char* name = folder;
+  for (char* p = folder; *p; ++p)
+    if (*p == '\\' || *p == '/' || *p == ':') name = p + 1;
+  if (name == folder) {
+    CopyTextWhole(folder, ".");
+  } else if (name[-1] == ':') {
+    // "C:name": the current folder of drive C.
+    size_t used = static_cast<size_t>(name - folder);
+    if (!CopyTextWhole(name, sizeof(folder) - used, ".")) return INVALID_HANDLE_VALUE;
+  } else {
+    name[0] = '\0';
+  }
+  return CreateFileA(folder, FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                     FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
 int SaveAlbum(const char* path, const tagALBUMFILEDATA* data) {
   // The temporary names are the album's name plus a suffix.
   if (strnlen(path, MAX_PATH) + kLongestSuffix >= MAX_PATH) return Fail(ABM_ERROR_BAD_DATA);
@@ -523,6 +545,14 @@ int SaveAlbum(const char* path, const tagALBUMFILEDATA* data) {
   uint64_t length = 0;
   abm::Status status = abm::Measure(items, &length);
   if (!status) return Fail(ErrorFromStatus(status, 0));
+
+  // The album's folder stays where it is until the save is over: moved away
+  // in the middle (a shell's delete moves it to the recycle bin), it would
+  // take this save's temporary files out of reach of their clean-up. Windows
+  // refuses such a move while files inside are open; the held folder makes
+  // every file system refuse it. A folder that cannot be held is saved into
+  // all the same.
+  ScopedHandle folder(HoldFolderOf(path));
 
   SweepStaleTempFiles(path);
 
