@@ -53,8 +53,7 @@ for i in "${!FUZZ_TARGETS[@]}"; do
 done
 [ "${#mine[@]}" -gt 0 ] || exit 0
 # Two slots may start together: one builds while the other waits.
-exec 9>"$out/.build.lock"
-flock 9 "$root/fuzz/build.sh" "${mine[@]}"
+flock "$out/.build.lock" "$root/fuzz/build.sh" "${mine[@]}"
 
 status=0
 for name in "${mine[@]}"; do
