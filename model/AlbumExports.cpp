@@ -10,6 +10,7 @@
 #include <new>
 #include <vector>
 
+#include "model/FolderListing.h"
 #include "platform/Path.h"
 #include "platform/Text.h"
 #include "platform/pixamo.h"
@@ -28,6 +29,10 @@ bool IsPictureExtension(const char* extension) {
   }
   return false;
 }
+
+// How often a listing looks at the keyboard for Escape: every entry would
+// cost more than listing it.
+constexpr DWORD kStopLookInterval = 20;
 
 bool ListIsConsistent(char** list, int* count) {
   if (!list || !count) return false;
@@ -109,7 +114,7 @@ int ListSubfolders(const char* folder, char** list, int* count, std::vector<Fold
   if (selfKnown) ancestors->push_back(self);
   int result = 0;
   do {
-    if (AbortPictureProcessing()) {
+    if (AbortPictureProcessingEvery(kStopLookInterval)) {
       result = -3;
       break;
     }
@@ -215,10 +220,10 @@ ALBUM_API int EnumSubfolders(const char* folder, char** list, int* count) {
 
 ALBUM_API int EnumPictureFiles(const char* folder, char** list, int* count, const char* pattern) {
   if (!folder || !ListIsConsistent(list, count)) return -1;
-  WIN32_FIND_DATAA data;
-  char search[MAX_PATH];
-  char path[MAX_PATH];
   if (pattern && pattern[0]) {
+    WIN32_FIND_DATAA data;
+    char search[MAX_PATH];
+    char path[MAX_PATH];
     if (!JoinPath(search, folder, pattern)) return *count;
     FindScope find(search, &data);
     if (!find.Found()) return *count;
@@ -230,20 +235,25 @@ ALBUM_API int EnumPictureFiles(const char* folder, char** list, int* count, cons
     } while (find.Next(&data));
     return *count;
   }
-  for (const char* extension : kPictureExtensions) {
-    char each[16] = "*";
-    CopyText(each + 1, sizeof(each) - 1, extension);
-    if (!JoinPath(search, folder, each)) return *count;
-    FindScope find(search, &data);
-    if (!find.Found()) continue;
-    do {
-      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-      if (!JoinPath(path, folder, data.cFileName)) continue;
-      if (!AppendPath(list, count, path)) {
-        *count = 0;
-        break;
-      }
-    } while (find.Next(&data));
+  std::vector<PictureFileEntry> files;
+  bool complete;
+  try {
+    complete = ListPictureFiles(folder, &files);
+  } catch (const std::bad_alloc&) {
+    complete = false;
+  }
+  // The list grows once for the whole folder rather than once per file.
+  size_t bytes = (static_cast<size_t>(*count) + files.size()) * ALBUM_PATH_ENTRY;
+  char* grown = files.empty() ? *list : static_cast<char*>(realloc(*list, bytes));
+  if (!grown || !complete) {
+    if (grown) *list = grown;
+    *count = 0;
+    return 0;
+  }
+  *list = grown;
+  for (const PictureFileEntry& file : files) {
+    CopyText(grown + static_cast<size_t>(*count) * ALBUM_PATH_ENTRY, ALBUM_PATH_ENTRY, file.path);
+    ++*count;
   }
   return *count;
 }
@@ -251,4 +261,65 @@ ALBUM_API int EnumPictureFiles(const char* folder, char** list, int* count, cons
 ALBUM_API int FileExists(const char* path) {
   struct _stat64 status;
   return path && _stat64(path, &status) == 0 ? 1 : 0;
+}
+
+namespace {
+
+char AsciiUpper(char letter) { return letter >= 'a' && letter <= 'z' ? static_cast<char>(letter - 'a' + 'A') : letter; }
+
+// The index in the table of the extension of name, or -1. The file system
+// compares names without regard to case letter by letter, so plain ASCII
+// folding answers as a pattern search per extension would.
+int PictureExtensionIndex(const char* name) {
+  const char* dot = strrchr(name, '.');
+  if (!dot || strlen(dot) != 4) return -1;
+  int index = 0;
+  for (const char* known : kPictureExtensions) {
+    if (AsciiUpper(dot[1]) == AsciiUpper(known[1]) && AsciiUpper(dot[2]) == AsciiUpper(known[2]) &&
+        AsciiUpper(dot[3]) == AsciiUpper(known[3])) {
+      return index;
+    }
+    ++index;
+  }
+  return -1;
+}
+
+// Seconds since 1970 from a file time, truncated as the C runtime's stat does.
+long long SecondsSince1970(const FILETIME& time) {
+  unsigned long long ticks = (static_cast<unsigned long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+  return (static_cast<long long>(ticks) - 116444736000000000LL) / 10000000LL;
+}
+
+}  // namespace
+
+bool ListPictureFiles(const char* folder, std::vector<PictureFileEntry>* files) {
+  constexpr int kTypes = sizeof(kPictureExtensions) / sizeof(kPictureExtensions[0]);
+  char search[MAX_PATH];
+  if (!folder || !files || !JoinPath(search, folder, "*")) return true;
+  WIN32_FIND_DATAA data;
+  FindScope find(search, &data);
+  if (!find.Found()) return true;
+  // Each file goes to the group of its type; the groups are joined in table
+  // order at the end.
+  std::vector<PictureFileEntry> groups[kTypes];
+  try {
+    do {
+      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+      int type = PictureExtensionIndex(data.cFileName);
+      if (type < 0 && data.cAlternateFileName[0]) type = PictureExtensionIndex(data.cAlternateFileName);
+      if (type < 0) continue;
+      PictureFileEntry entry;
+      if (!JoinPath(entry.path, folder, data.cFileName)) continue;
+      entry.size = (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+      entry.modified = SecondsSince1970(data.ftLastWriteTime);
+      groups[type].push_back(entry);
+    } while (find.Next(&data));
+    size_t total = files->size();
+    for (const auto& group : groups) total += group.size();
+    files->reserve(total);
+    for (const auto& group : groups) files->insert(files->end(), group.begin(), group.end());
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return true;
 }
