@@ -273,6 +273,17 @@ TEST(EnumPictureFiles, EmptyPatternGroupsEveryPictureByTypeInTableOrder) {
                                        tree.File("m.gif"),    tree.File("photo.pcd")};
   tree.File("x.jpeg");
   tree.File("jpg");
+  // A pattern search for one extension also finds a longer extension
+  // through the short name, where the file system makes one.
+  std::string tiff = tree.File("scan.tiff");
+  WIN32_FIND_DATAA data;
+  HANDLE find = FindFirstFileA(tiff.c_str(), &data);
+  ASSERT_NE(find, INVALID_HANDLE_VALUE);
+  FindClose(find);
+  std::string shortName = data.cAlternateFileName;
+  if (shortName.size() > 4 && _stricmp(shortName.c_str() + shortName.size() - 4, ".TIF") == 0) {
+    pictures.push_back(tiff);
+  }
   tree.File("notes.txt");
   tree.Folder("folder.jpg");
   char* list = nullptr;
@@ -284,7 +295,7 @@ TEST(EnumPictureFiles, EmptyPatternGroupsEveryPictureByTypeInTableOrder) {
   const std::vector<std::string> table = {".PSF", ".JPG", ".BMP", ".TIF", ".GIF", ".PNG",
                                           ".PCX", ".TGA", ".FPX", ".PSD", ".PCD"};
   auto typeOf = [&](const std::string& path) {
-    std::string extension = path.substr(path.rfind('.'));
+    std::string extension = path == tiff ? ".TIF" : path.substr(path.rfind('.'));
     for (char& c : extension) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
     return std::find(table.begin(), table.end(), extension) - table.begin();
   };

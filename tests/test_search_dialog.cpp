@@ -429,7 +429,8 @@ TEST_F(SearchDialogTest, FolderSearchTestsTheDatesAndSizesOfTheFilesItLists) {
   Command(IDC_SEARCH_FIND);
   EXPECT_EQ(ResultPaths(), (std::set<std::string>{early, large})) << "from the first moment to the last day's midnight";
 
-  Choose(IDC_SEARCH_ANY_DATE);
+  CheckRadioButton(dialog_, IDC_SEARCH_ANY_DATE, IDC_SEARCH_BY_DATE, IDC_SEARCH_ANY_DATE);
+  Command(IDC_SEARCH_ANY_DATE);
   std::string kb = std::to_string(largeStatus.nFileSizeLow / 1024);
   SendDlgItemMessageA(dialog_, IDC_SEARCH_SIZE_BOUND, CB_SETCURSEL, 1, 0);
   SetText(IDC_SEARCH_SIZE_KB, kb.c_str());
