@@ -100,7 +100,8 @@ bool IdentityOf(const char* folder, FolderIdentity* identity) {
 // not reported as such (a file system seen through a compatibility layer
 // may show them as plain folders), a folder met again on the path from the
 // top is skipped for the same reason. ancestors holds the folders from the
-// top down to folder's parent.
+// top down to folder itself (folder is missing when its identity is not
+// known); each folder's identity is asked once, when it is found.
 int ListSubfolders(const char* folder, char** list, int* count, std::vector<FolderIdentity>* ancestors) {
   // Every name is searched, not only names without an extension, so that
   // folders such as "2020.06" are listed too.
@@ -109,9 +110,6 @@ int ListSubfolders(const char* folder, char** list, int* count, std::vector<Fold
   WIN32_FIND_DATAA data;
   FindScope find(pattern, &data);
   if (!find.Found()) return -2;
-  FolderIdentity self;
-  bool selfKnown = IdentityOf(folder, &self);
-  if (selfKnown) ancestors->push_back(self);
   int result = 0;
   do {
     if (AbortPictureProcessingEvery(kStopLookInterval)) {
@@ -124,21 +122,20 @@ int ListSubfolders(const char* folder, char** list, int* count, std::vector<Fold
     char path[MAX_PATH];
     if (!JoinPath(path, folder, data.cFileName)) continue;
     FolderIdentity child;
-    if (IdentityOf(path, &child) &&
-        std::find(ancestors->begin(), ancestors->end(), child) != ancestors->end()) {
-      continue;
-    }
+    bool childKnown = IdentityOf(path, &child);
+    if (childKnown && std::find(ancestors->begin(), ancestors->end(), child) != ancestors->end()) continue;
     if (!AppendPath(list, count, path)) {
       result = -4;
       break;
     }
+    if (childKnown) ancestors->push_back(child);
     int inner = ListSubfolders(path, list, count, ancestors);
+    if (childKnown) ancestors->pop_back();
     if (inner == -3 || inner == -4) {
       result = inner;
       break;
     }
   } while (find.Next(&data));
-  if (selfKnown) ancestors->pop_back();
   return result;
 }
 
@@ -212,6 +209,8 @@ ALBUM_API int EnumSubfolders(const char* folder, char** list, int* count) {
   if (!folder || !ListIsConsistent(list, count)) return -1;
   try {
     std::vector<FolderIdentity> ancestors;
+    FolderIdentity top;
+    if (IdentityOf(folder, &top)) ancestors.push_back(top);
     return ListSubfolders(folder, list, count, &ancestors);
   } catch (const std::bad_alloc&) {
     return -4;
@@ -235,21 +234,15 @@ ALBUM_API int EnumPictureFiles(const char* folder, char** list, int* count, cons
     } while (find.Next(&data));
     return *count;
   }
+  // Out of memory, the count drops to 0 as it always has; the caller still
+  // frees the block.
   std::vector<PictureFileEntry> files;
-  bool complete;
-  try {
-    complete = ListPictureFiles(folder, &files);
-  } catch (const std::bad_alloc&) {
-    complete = false;
-  }
+  if (!ListPictureFiles(folder, &files)) return *count = 0;
+  if (files.empty()) return *count;
   // The list grows once for the whole folder rather than once per file.
   size_t bytes = (static_cast<size_t>(*count) + files.size()) * ALBUM_PATH_ENTRY;
-  char* grown = files.empty() ? *list : static_cast<char*>(realloc(*list, bytes));
-  if (!grown || !complete) {
-    if (grown) *list = grown;
-    *count = 0;
-    return 0;
-  }
+  char* grown = static_cast<char*>(realloc(*list, bytes));
+  if (!grown) return *count = 0;
   *list = grown;
   for (const PictureFileEntry& file : files) {
     CopyText(grown + static_cast<size_t>(*count) * ALBUM_PATH_ENTRY, ALBUM_PATH_ENTRY, file.path);

@@ -130,11 +130,8 @@ int CAlbumSearchDlg::SearchFolders() {
   FolderFileMatcher test(&m_Criteria);
   while (m_nFolderIndex < m_nFolders) {
     std::vector<PictureFileEntry> files;
-    try {
-      if (!ListPictureFiles(m_pFolders[m_nFolderIndex], &files)) files.clear();
-    } catch (const std::bad_alloc&) {
-      files.clear();
-    }
+    // A folder that cannot be listed whole is passed over, as before.
+    if (!ListPictureFiles(m_pFolders[m_nFolderIndex], &files)) files.clear();
     int count = static_cast<int>(files.size());
     for (; m_nFileIndex < count; ++m_nFileIndex) {
       if (StopRequested()) return 0;
