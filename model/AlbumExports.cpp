@@ -58,9 +58,15 @@ bool JoinPath(char* out, const char* folder, const char* name) {
   return CopyTextWhole(out + folderLength + 1, MAX_PATH - folderLength - 1, name);
 }
 
+// A pattern search. Without short names (a listing that never reads
+// cAlternateFileName) the file system need not make one for every entry.
+enum class ShortNames { kWanted, kNotWanted };
+
 class FindScope {
 public:
-  FindScope(const char* pattern, WIN32_FIND_DATAA* data) : handle_(FindFirstFileA(pattern, data)) {}
+  FindScope(const char* pattern, WIN32_FIND_DATAA* data, ShortNames shortNames = ShortNames::kWanted)
+      : handle_(FindFirstFileExA(pattern, shortNames == ShortNames::kWanted ? FindExInfoStandard : FindExInfoBasic,
+                                 data, FindExSearchNameMatch, nullptr, 0)) {}
   ~FindScope() {
     if (handle_ != INVALID_HANDLE_VALUE) FindClose(handle_);
   }
@@ -108,7 +114,7 @@ int ListSubfolders(const char* folder, char** list, int* count, std::vector<Fold
   char pattern[MAX_PATH];
   if (!JoinPath(pattern, folder, "*")) return -2;
   WIN32_FIND_DATAA data;
-  FindScope find(pattern, &data);
+  FindScope find(pattern, &data, ShortNames::kNotWanted);
   if (!find.Found()) return -2;
   int result = 0;
   do {
