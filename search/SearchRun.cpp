@@ -20,7 +20,7 @@
 
 namespace {
 
-constexpr DWORD kStatusInterval = 100;  // ms between two status lines of a run
+constexpr DWORD kStatusInterval = 250;  // ms between two status lines of a run
 
 char* AsList(char (*entries)[260]) { return reinterpret_cast<char*>(entries); }
 char (*AsEntries(char* list))[260] { return reinterpret_cast<char(*)[260]>(list); }
