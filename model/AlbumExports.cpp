@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/Alloc.h"
+#include "model/FolderListing.h"
 #include "platform/Path.h"
 #include "platform/Text.h"
 #include "platform/pixamo.h"
@@ -29,6 +30,10 @@ bool IsPictureExtension(const char* extension) {
   }
   return false;
 }
+
+// How often a listing looks at the keyboard for Escape: every entry would
+// cost more than listing it.
+constexpr DWORD kStopLookInterval = 20;
 
 bool ListIsConsistent(char** list, int* count) {
   if (!list || !count) return false;
@@ -54,9 +59,15 @@ bool JoinPath(char* out, const char* folder, const char* name) {
   return CopyTextWhole(out + folderLength + 1, MAX_PATH - folderLength - 1, name);
 }
 
+// A pattern search. Without short names (a listing that never reads
+// cAlternateFileName) the file system need not make one for every entry.
+enum class ShortNames { kWanted, kNotWanted };
+
 class FindScope {
 public:
-  FindScope(const char* pattern, WIN32_FIND_DATAA* data) : handle_(FindFirstFileA(pattern, data)) {}
+  FindScope(const char* pattern, WIN32_FIND_DATAA* data, ShortNames shortNames = ShortNames::kWanted)
+      : handle_(FindFirstFileExA(pattern, shortNames == ShortNames::kWanted ? FindExInfoStandard : FindExInfoBasic,
+                                 data, FindExSearchNameMatch, nullptr, 0)) {}
   ~FindScope() {
     if (handle_ != INVALID_HANDLE_VALUE) FindClose(handle_);
   }
@@ -96,21 +107,19 @@ bool IdentityOf(const char* folder, FolderIdentity* identity) {
 // not reported as such (a file system seen through a compatibility layer
 // may show them as plain folders), a folder met again on the path from the
 // top is skipped for the same reason. ancestors holds the folders from the
-// top down to folder's parent.
+// top down to folder itself (folder is missing when its identity is not
+// known); each folder's identity is asked once, when it is found.
 int ListSubfolders(const char* folder, char** list, int* count, std::vector<FolderIdentity>* ancestors) {
   // Every name is searched, not only names without an extension, so that
   // folders such as "2020.06" are listed too.
   char pattern[MAX_PATH];
   if (!JoinPath(pattern, folder, "*")) return -2;
   WIN32_FIND_DATAA data;
-  FindScope find(pattern, &data);
+  FindScope find(pattern, &data, ShortNames::kNotWanted);
   if (!find.Found()) return -2;
-  FolderIdentity self;
-  bool selfKnown = IdentityOf(folder, &self);
-  if (selfKnown) ancestors->push_back(self);
   int result = 0;
   do {
-    if (AbortPictureProcessing()) {
+    if (AbortPictureProcessingEvery(kStopLookInterval)) {
       result = -3;
       break;
     }
@@ -120,21 +129,20 @@ int ListSubfolders(const char* folder, char** list, int* count, std::vector<Fold
     char path[MAX_PATH];
     if (!JoinPath(path, folder, data.cFileName)) continue;
     FolderIdentity child;
-    if (IdentityOf(path, &child) &&
-        std::find(ancestors->begin(), ancestors->end(), child) != ancestors->end()) {
-      continue;
-    }
+    bool childKnown = IdentityOf(path, &child);
+    if (childKnown && std::find(ancestors->begin(), ancestors->end(), child) != ancestors->end()) continue;
     if (!AppendPath(list, count, path)) {
       result = -4;
       break;
     }
+    if (childKnown) ancestors->push_back(child);
     int inner = ListSubfolders(path, list, count, ancestors);
+    if (childKnown) ancestors->pop_back();
     if (inner == -3 || inner == -4) {
       result = inner;
       break;
     }
   } while (find.Next(&data));
-  if (selfKnown) ancestors->pop_back();
   return result;
 }
 
@@ -230,6 +238,8 @@ ALBUM_API int EnumSubfolders(const char* folder, char** list, int* count) {
   if (!folder || !ListIsConsistent(list, count)) return -1;
   try {
     std::vector<FolderIdentity> ancestors;
+    FolderIdentity top;
+    if (IdentityOf(folder, &top)) ancestors.push_back(top);
     return ListSubfolders(folder, list, count, &ancestors);
   } catch (const std::bad_alloc&) {
     return -4;
@@ -238,10 +248,10 @@ ALBUM_API int EnumSubfolders(const char* folder, char** list, int* count) {
 
 ALBUM_API int EnumPictureFiles(const char* folder, char** list, int* count, const char* pattern) {
   if (!folder || !ListIsConsistent(list, count)) return -1;
-  WIN32_FIND_DATAA data;
-  char search[MAX_PATH];
-  char path[MAX_PATH];
   if (pattern && pattern[0]) {
+    WIN32_FIND_DATAA data;
+    char search[MAX_PATH];
+    char path[MAX_PATH];
     if (!JoinPath(search, folder, pattern)) return *count;
     FindScope find(search, &data);
     if (!find.Found()) return *count;
@@ -253,20 +263,19 @@ ALBUM_API int EnumPictureFiles(const char* folder, char** list, int* count, cons
     } while (find.Next(&data));
     return *count;
   }
-  for (const char* extension : kPictureExtensions) {
-    char each[16] = "*";
-    CopyText(each + 1, sizeof(each) - 1, extension);
-    if (!JoinPath(search, folder, each)) return *count;
-    FindScope find(search, &data);
-    if (!find.Found()) continue;
-    do {
-      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
-      if (!JoinPath(path, folder, data.cFileName)) continue;
-      if (!AppendPath(list, count, path)) {
-        *count = 0;
-        break;
-      }
-    } while (find.Next(&data));
+  // Out of memory, the count drops to 0 as it always has; the caller still
+  // frees the block.
+  std::vector<PictureFileEntry> files;
+  if (!ListPictureFiles(folder, &files)) return *count = 0;
+  if (files.empty()) return *count;
+  // The list grows once for the whole folder rather than once per file.
+  size_t bytes = (static_cast<size_t>(*count) + files.size()) * ALBUM_PATH_ENTRY;
+  char* grown = static_cast<char*>(AlbumRealloc(*list, bytes));
+  if (!grown) return *count = 0;
+  *list = grown;
+  for (const PictureFileEntry& file : files) {
+    CopyText(grown + static_cast<size_t>(*count) * ALBUM_PATH_ENTRY, ALBUM_PATH_ENTRY, file.path);
+    ++*count;
   }
   return *count;
 }
@@ -274,4 +283,65 @@ ALBUM_API int EnumPictureFiles(const char* folder, char** list, int* count, cons
 ALBUM_API int FileExists(const char* path) {
   struct _stat64 status;
   return path && _stat64(path, &status) == 0 ? 1 : 0;
+}
+
+namespace {
+
+char AsciiUpper(char letter) { return letter >= 'a' && letter <= 'z' ? static_cast<char>(letter - 'a' + 'A') : letter; }
+
+// The index in the table of the extension of name, or -1. The file system
+// compares names without regard to case letter by letter, so plain ASCII
+// folding answers as a pattern search per extension would.
+int PictureExtensionIndex(const char* name) {
+  const char* dot = strrchr(name, '.');
+  if (!dot || strlen(dot) != 4) return -1;
+  int index = 0;
+  for (const char* known : kPictureExtensions) {
+    if (AsciiUpper(dot[1]) == AsciiUpper(known[1]) && AsciiUpper(dot[2]) == AsciiUpper(known[2]) &&
+        AsciiUpper(dot[3]) == AsciiUpper(known[3])) {
+      return index;
+    }
+    ++index;
+  }
+  return -1;
+}
+
+// Seconds since 1970 from a file time, truncated as the C runtime's stat does.
+long long SecondsSince1970(const FILETIME& time) {
+  unsigned long long ticks = (static_cast<unsigned long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+  return (static_cast<long long>(ticks) - 116444736000000000LL) / 10000000LL;
+}
+
+}  // namespace
+
+bool ListPictureFiles(const char* folder, std::vector<PictureFileEntry>* files) {
+  constexpr int kTypes = sizeof(kPictureExtensions) / sizeof(kPictureExtensions[0]);
+  char search[MAX_PATH];
+  if (!folder || !files || !JoinPath(search, folder, "*")) return true;
+  WIN32_FIND_DATAA data;
+  FindScope find(search, &data);
+  if (!find.Found()) return true;
+  // Each file goes to the group of its type; the groups are joined in table
+  // order at the end.
+  std::vector<PictureFileEntry> groups[kTypes];
+  try {
+    do {
+      if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+      int type = PictureExtensionIndex(data.cFileName);
+      if (type < 0 && data.cAlternateFileName[0]) type = PictureExtensionIndex(data.cAlternateFileName);
+      if (type < 0) continue;
+      PictureFileEntry entry;
+      if (!JoinPath(entry.path, folder, data.cFileName)) continue;
+      entry.size = (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+      entry.modified = SecondsSince1970(data.ftLastWriteTime);
+      groups[type].push_back(entry);
+    } while (find.Next(&data));
+    size_t total = files->size();
+    for (const auto& group : groups) total += group.size();
+    files->reserve(total);
+    for (const auto& group : groups) files->insert(files->end(), group.begin(), group.end());
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return true;
 }

@@ -44,12 +44,21 @@ bool TypeTest(const tagALBUMINFOHEADER* info, const char* types) {
   return false;
 }
 
-bool DateTest(const tagALBUMINFOHEADER* info, const tagAlbumSearchCreteria& criteria) {
+// The criteria's dates as times, converted once per search: mktime asks
+// the time zone on every call.
+struct DateRange {
+  DWORD from;
+  DWORD to;
+};
+
+DateRange MakeDateRange(const tagAlbumSearchCreteria& criteria) {
   struct tm earliest = criteria.tmFrom;
   struct tm latest = criteria.tmTo;
-  DWORD from = static_cast<DWORD>(mktime(&earliest));
-  DWORD to = static_cast<DWORD>(mktime(&latest));
-  return info->aiFileTime >= from && info->aiFileTime <= to;
+  return {static_cast<DWORD>(mktime(&earliest)), static_cast<DWORD>(mktime(&latest))};
+}
+
+bool DateTest(const tagALBUMINFOHEADER* info, const DateRange& range) {
+  return info->aiFileTime >= range.from && info->aiFileTime <= range.to;
 }
 
 // Sizes are compared unsigned: read as int, a file of 2 GiB or more would be
@@ -60,34 +69,43 @@ bool SizeTest(const tagALBUMINFOHEADER* info, int bound) {
   return limit > 0 ? size >= limit : size <= -limit;
 }
 
-// A copy of a text field that stops at its end even when unterminated.
-std::string FieldText(const char* field, size_t capacity) {
-  return std::string(field, BoundedLength(field, capacity));
+// A text field as a terminated string: the field itself when it holds its
+// terminator, else a copy in spare that stops at the field's end.
+const char* FieldText(const char* field, size_t capacity, std::string* spare) {
+  if (memchr(field, '\0', capacity)) return field;
+  spare->assign(field, capacity);
+  return spare->c_str();
 }
+
+// How often the keyboard is looked at while items are examined: often
+// enough that Escape ends a search at once to the eye.
+constexpr DWORD kStopLookInterval = 20;
 
 }  // namespace
 
 int CThumbTable2::NameCmp(CThumbnail2* item, tagAlbumSearchCreteria* criteria) {
-  std::string name = FieldText(criteria->szName, sizeof(criteria->szName));
-  if (name.empty()) return 1;
+  std::string spare;
+  const char* name = FieldText(criteria->szName, sizeof(criteria->szName), &spare);
+  if (!name[0]) return 1;
   const char* path = item->GetInfo()->aiPath;
-  if (strstr(path, name.c_str())) return 1;
+  if (strstr(path, name)) return 1;
 
   char longPath[MAX_PATH] = "";
   ExpandLongPathName(path, longPath);
   longPath[MAX_PATH - 1] = '\0';
-  if (strstr(longPath, name.c_str())) return 1;
+  if (strstr(longPath, name)) return 1;
 
   char shortPath[MAX_PATH] = "";
   DWORD length = GetShortPathNameA(path, shortPath, MAX_PATH - 1);
   if (length == 0 || length >= MAX_PATH - 1) shortPath[0] = '\0';
-  return strstr(shortPath, name.c_str()) ? 1 : 0;
+  return strstr(shortPath, name) ? 1 : 0;
 }
 
 int CThumbTable2::DescriptionCmp(CThumbnail2* item, const char* text, int /*option*/) {
-  std::string wanted = FieldText(text, sizeof(tagAlbumSearchCreteria::szDescription));
-  if (wanted.empty()) return 1;
-  return strstr(item->GetInfo()->aiDescription, wanted.c_str()) ? 1 : 0;
+  std::string spare;
+  const char* wanted = FieldText(text, sizeof(tagAlbumSearchCreteria::szDescription), &spare);
+  if (!wanted[0]) return 1;
+  return strstr(item->GetInfo()->aiDescription, wanted) ? 1 : 0;
 }
 
 CThumbTable2* CThumbTable2::Search(tagAlbumSearchCreteria criteria, int& position) {
@@ -96,11 +114,13 @@ CThumbTable2* CThumbTable2::Search(tagAlbumSearchCreteria criteria, int& positio
   // Positions count from 1; anything below starts at the first item.
   if (position < 1) position = 1;
   bool anyType = criteria.szTypes[0] == '\0';
+  DateRange dates = {};
+  if (criteria.bDateTest) dates = MakeDateRange(criteria);
 
   int count = m_nCount;
   while (position <= count) {
     CThumbnail2* item = GetThumbnail(position);
-    if (AbortPictureProcessing()) {
+    if (AbortPictureProcessingEvery(kStopLookInterval)) {
       delete result;
       return nullptr;
     }
@@ -108,7 +128,7 @@ CThumbTable2* CThumbTable2::Search(tagAlbumSearchCreteria criteria, int& positio
     bool matches = NameCmp(item, &criteria) &&
                    DescriptionCmp(item, criteria.szDescription, criteria.nDescriptionOption) &&
                    (anyType || TypeTest(info, criteria.szTypes)) &&
-                   (!criteria.bDateTest || DateTest(info, criteria)) &&
+                   (!criteria.bDateTest || DateTest(info, dates)) &&
                    (criteria.nSizeBound == 0 || SizeTest(info, criteria.nSizeBound));
     if (matches) {
       CThumbnail2* clone = item->Clone();

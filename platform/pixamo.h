@@ -26,6 +26,11 @@ PIXAMO_API int TagStampFile(const char* path);
 PIXAMO_API int IsTaggedStampFile(const char* path);
 
 PIXAMO_API int AbortPictureProcessing(void);
+// The same answer for loops that ask once per item: the installed stop test
+// is asked on every call, the keyboard and the thread's queue only when
+// interval ms have passed since this thread last looked at them (0: every
+// call). An Escape press waits in the queue until then.
+PIXAMO_API int AbortPictureProcessingEvery(DWORD interval);
 // Writes the long form of shortPath into out, which holds MAX_PATH bytes.
 PIXAMO_API void ExpandLongPathName(const char* shortPath, char* out);
 

@@ -74,8 +74,9 @@ private:
   bool MakeAlbumPath(HWND list, int entry, char (&path)[MAX_PATH]);
 };
 
-// How often a folder run asks the stop query: at most once per interval
-// (20 ms unless set), or before every file with 0.
+// How often a folder run looks at the keyboard for Escape: at most once per
+// interval (20 ms unless set), or before every file with 0. An installed
+// stop test is asked before every file either way.
 ALBUM_API void SetSearchStopInterval(DWORD milliseconds);
 
 ALBUM_API INT_PTR CALLBACK AlbumSearchDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

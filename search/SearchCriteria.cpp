@@ -157,24 +157,32 @@ int ReadFolderHistoryCount(const char* text) {
   return count;
 }
 
+FolderFileMatcher::FolderFileMatcher(const tagAlbumSearchCreteria* criteria) : criteria_(criteria) {
+  if (criteria && criteria->bDateTest) {
+    struct tm from = criteria->tmFrom;
+    struct tm to = criteria->tmTo;
+    earliest_ = _mktime64(&from);
+    latest_ = _mktime64(&to);
+  }
+}
+
+int FolderFileMatcher::Matches(const char* path, long long size, long long modified) const {
+  if (!path || !criteria_) return 0;
+  if (criteria_->szName[0]) {
+    char stem[MAX_PATH];
+    FileStem(path, stem);
+    if (!strstr(stem, criteria_->szName)) return 0;
+  }
+  if (criteria_->szTypes[0] && !TypeMatches(criteria_->szTypes, FileExtension(path))) return 0;
+  if (criteria_->bDateTest && (modified < earliest_ || modified > latest_)) return 0;
+  if (criteria_->nSizeBound > 0 && size < criteria_->nSizeBound) return 0;
+  if (criteria_->nSizeBound < 0 && size > -static_cast<long long>(criteria_->nSizeBound)) return 0;
+  return 1;
+}
+
 int MatchFolderFile(const char* path, const tagAlbumSearchCreteria* criteria) {
   if (!path || !criteria) return 0;
   struct _stat64 status;
   if (_stat64(path, &status) != 0) return 0;
-  if (criteria->szName[0]) {
-    char stem[MAX_PATH];
-    FileStem(path, stem);
-    if (!strstr(stem, criteria->szName)) return 0;
-  }
-  if (criteria->szTypes[0] && !TypeMatches(criteria->szTypes, FileExtension(path))) return 0;
-  if (criteria->bDateTest) {
-    struct tm from = criteria->tmFrom;
-    struct tm to = criteria->tmTo;
-    __time64_t earliest = _mktime64(&from);
-    __time64_t latest = _mktime64(&to);
-    if (status.st_mtime < earliest || status.st_mtime > latest) return 0;
-  }
-  if (criteria->nSizeBound > 0 && status.st_size < criteria->nSizeBound) return 0;
-  if (criteria->nSizeBound < 0 && status.st_size > -static_cast<long long>(criteria->nSizeBound)) return 0;
-  return 1;
+  return FolderFileMatcher(criteria).Matches(path, status.st_size, status.st_mtime);
 }

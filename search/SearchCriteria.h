@@ -64,3 +64,19 @@ ALBUM_API int ReadFolderHistoryCount(const char* text);
 // 1 when the picture file passes the name, type, date and size tests of the
 // criteria (the description is not tested for files).
 ALBUM_API int MatchFolderFile(const char* path, const tagAlbumSearchCreteria* criteria);
+
+// The folder file test of one run: the dates are converted once, and the
+// status comes from the folder listing instead of a query per file. The
+// criteria must outlive the test.
+class FolderFileMatcher {
+public:
+  explicit FolderFileMatcher(const tagAlbumSearchCreteria* criteria);
+  // 1 when the file passes; size in bytes and modified in seconds since 1970
+  // are its status.
+  int Matches(const char* path, long long size, long long modified) const;
+
+private:
+  const tagAlbumSearchCreteria* criteria_;  // not owned
+  long long earliest_ = 0;
+  long long latest_ = 0;
+};

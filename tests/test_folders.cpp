@@ -1,6 +1,7 @@
 // Album path splitting, file checks and folder listings handed to hosts.
 #include <gtest/gtest.h>
 
+#include <ctype.h>
 #include <stdlib.h>
 
 #include <algorithm>
@@ -261,4 +262,47 @@ TEST(EnumPictureFiles, KeepsOnlyPictureTypes) {
   list = nullptr;
   count = 2;
   EXPECT_EQ(EnumPictureFiles(tree.root().c_str(), &list, &count, "*.*"), -1);
+}
+
+TEST(EnumPictureFiles, EmptyPatternGroupsEveryPictureByTypeInTableOrder) {
+  FolderTree tree;
+  // Made in an order unlike the type table's, with names that only look
+  // like pictures.
+  std::vector<std::string> pictures = {tree.File("z.gif"),    tree.File("B.JPG"),       tree.File("layers.psd"),
+                                       tree.File("a.jpg"),    tree.File("scan.Tif"),    tree.File("two.dots.PSF"),
+                                       tree.File("m.gif"),    tree.File("photo.pcd")};
+  tree.File("x.jpeg");
+  tree.File("jpg");
+  // A pattern search for one extension also finds a longer extension
+  // through the short name, where the file system makes one.
+  std::string tiff = tree.File("scan.tiff");
+  WIN32_FIND_DATAA data;
+  HANDLE find = FindFirstFileA(tiff.c_str(), &data);
+  ASSERT_NE(find, INVALID_HANDLE_VALUE);
+  FindClose(find);
+  std::string shortName = data.cAlternateFileName;
+  if (shortName.size() > 4 && _stricmp(shortName.c_str() + shortName.size() - 4, ".TIF") == 0) {
+    pictures.push_back(tiff);
+  }
+  tree.File("notes.txt");
+  tree.Folder("folder.jpg");
+  char* list = nullptr;
+  int count = 0;
+  ASSERT_EQ(EnumPictureFiles(tree.root().c_str(), &list, &count, ""), static_cast<int>(pictures.size()));
+  std::vector<std::string> found = Entries(list, count);
+  free(list);
+
+  const std::vector<std::string> table = {".PSF", ".JPG", ".BMP", ".TIF", ".GIF", ".PNG",
+                                          ".PCX", ".TGA", ".FPX", ".PSD", ".PCD"};
+  auto typeOf = [&](const std::string& path) {
+    std::string extension = path == tiff ? ".TIF" : path.substr(path.rfind('.'));
+    for (char& c : extension) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    return std::find(table.begin(), table.end(), extension) - table.begin();
+  };
+  for (size_t i = 1; i < found.size(); ++i) {
+    EXPECT_LE(typeOf(found[i - 1]), typeOf(found[i])) << "expected " << found[i - 1] << " after " << found[i];
+  }
+  std::sort(found.begin(), found.end());
+  std::sort(pictures.begin(), pictures.end());
+  EXPECT_EQ(found, pictures) << "every picture once, nothing else";
 }

@@ -842,6 +842,33 @@ TEST(StopQuery, InstalledTestDecides) {
   setAbortFunc(previous);
 }
 
+TEST(StopQuery, PerItemFormAsksTheTestEveryTimeAndTheKeyboardOncePerInterval) {
+  auto setAbortFunc = reinterpret_cast<SetAbortFuncProc>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("QILDLL.dll"), "SetAbortFunc")));
+  DrainKeys();
+  EXPECT_EQ(AbortPictureProcessingEvery(0), 0) << "expected no stop with nothing waiting";
+  ASSERT_TRUE(PostThreadMessageA(GetCurrentThreadId(), WM_KEYDOWN, VK_ESCAPE, 0));
+  EXPECT_EQ(AbortPictureProcessingEvery(60000), 0) << "expected the keyboard not looked at again within the interval";
+  MSG msg;
+  EXPECT_TRUE(PeekMessageA(&msg, nullptr, WM_KEYDOWN, WM_KEYDOWN, PM_NOREMOVE)) << "expected the Escape press kept";
+  if (setAbortFunc) {
+    QILABORTFUNC previous = setAbortFunc(StopNow);
+    EXPECT_NE(AbortPictureProcessingEvery(60000), 0) << "expected the installed test asked on every call";
+    setAbortFunc(previous);
+  }
+  EXPECT_NE(AbortPictureProcessingEvery(0), 0) << "expected Escape to stop once the keyboard is looked at";
+  EXPECT_EQ(AbortPictureProcessingEvery(0), 0) << "expected the Escape press taken from the queue";
+
+  // A loop asking once per item sees an Escape press within the interval.
+  const DWORD interval = 30;
+  ASSERT_TRUE(PostThreadMessageA(GetCurrentThreadId(), WM_KEYDOWN, VK_ESCAPE, 0));
+  DWORD posted = GetTickCount();
+  int answer = 0;
+  while (!answer && GetTickCount() - posted < 5000) answer = AbortPictureProcessingEvery(interval);
+  EXPECT_NE(answer, 0) << "expected Escape seen by a loop asking per item";
+  EXPECT_LE(GetTickCount() - posted, 10 * interval) << "expected Escape seen within a few intervals of its coming";
+}
+
 // A plain top-level window on the calling thread. It stays hidden: under
 // Wine a shown window that takes the foreground gets the X focus a moment
 // later, and the X11 driver then sets the key state to the X server's

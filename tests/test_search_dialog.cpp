@@ -82,12 +82,18 @@ LRESULT CALLBACK AnswerBoxes(int code, WPARAM wParam, LPARAM lParam) {
 }
 
 // Paths the run announces, in order, and the tables of found items it sent.
+// Once g_escapeAfterExamined paths were announced, the user presses Escape.
 std::vector<std::string> g_examined;
 int g_foundTables = 0;
+int g_escapeAfterExamined = -1;
 LRESULT CALLBACK RecordProgress(int code, WPARAM wParam, LPARAM lParam) {
   const CWPSTRUCT* sent = reinterpret_cast<const CWPSTRUCT*>(lParam);
   if (code == HC_ACTION && sent->message == SDM_PROGRESS && sent->wParam == SEARCH_PROGRESS_EXAMINING) {
     g_examined.push_back(reinterpret_cast<const char*>(sent->lParam));
+    if (static_cast<int>(g_examined.size()) == g_escapeAfterExamined) {
+      PostMessageA(sent->hwnd, WM_KEYDOWN, VK_ESCAPE, 0);
+      g_escapeAfterExamined = -1;
+    }
   }
   if (code == HC_ACTION && sent->message == SDM_PROGRESS && sent->wParam == SEARCH_PROGRESS_FOUND) ++g_foundTables;
   return CallNextHookEx(nullptr, code, wParam, lParam);
@@ -156,7 +162,7 @@ class SearchDialogTest : public ::testing::Test {
     g_answered.clear();
     g_examined.clear();
     g_newAlbumName.clear();
-    g_stopAfterExamined = g_stopAfterFound = -1;
+    g_stopAfterExamined = g_stopAfterFound = g_escapeAfterExamined = -1;
     g_foundTables = 0;
     previousStop_ = SetAbortFunc(StopAfterQueries);
     cbt_ = SetWindowsHookExA(WH_CBT, AnswerBoxes, nullptr, GetCurrentThreadId());
@@ -213,6 +219,12 @@ class SearchDialogTest : public ::testing::Test {
   }
   void SetText(int control, const char* text) { SetDlgItemTextA(dialog_, control, text); }
   int ResultCount() const { return Search()->GetResultView()->GetDocument()->GetCount(); }
+  std::set<std::string> ResultPaths() const {
+    std::set<std::string> paths;
+    CThumbTable2* results = Search()->GetResultView()->GetDocument();
+    for (int i = 1; i <= results->GetCount(); ++i) paths.insert(results->GetThumbnail(i)->GetInfo()->aiPath);
+    return paths;
+  }
 
   // A folder search over the folder given, nothing else.
   void SearchFolder(const std::string& folder, bool subfolders) {
@@ -363,6 +375,84 @@ TEST_F(SearchDialogTest, FolderSearchStopsAndContinuesWithEveryFileOnce) {
     RedrawWindow(dialog_, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     SaveWindowShot(dialog_, std::string(shots) + "\\search-dialog.bmp");
   }
+}
+
+TEST_F(SearchDialogTest, EscapeStopsAFolderRunAndContinueExaminesEveryFileOnce) {
+  std::string tree = folder_.File("keys");
+  std::vector<std::string> all;
+  for (const std::string& folder : {tree, tree + "\\one", tree + "\\two"}) {
+    CreateDirectoryA(folder.c_str(), nullptr);
+    for (int i = 0; i < 4; ++i) {
+      all.push_back(folder + "\\p" + std::to_string(i) + ".jpg");
+      HANDLE file = CreateFileA(all.back().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+      ASSERT_NE(file, INVALID_HANDLE_VALUE);
+      CloseHandle(file);
+    }
+  }
+  ASSERT_NE(Open(), nullptr);
+  SearchFolder(tree, true);
+  SetText(IDC_SEARCH_NAME, "nothing");
+
+  g_escapeAfterExamined = 6;
+  Command(IDC_SEARCH_FIND);
+  EXPECT_EQ(Search()->m_nState, SEARCH_STATE_STOPPED);
+  EXPECT_EQ(g_examined.size(), 6u) << "Escape is seen before the next file";
+  MSG msg;
+  EXPECT_FALSE(PeekMessageA(&msg, nullptr, WM_KEYDOWN, WM_KEYDOWN, PM_NOREMOVE)) << "the press stops one run only";
+
+  Command(IDC_SEARCH_FIND);
+  EXPECT_EQ(Search()->m_nState, SEARCH_STATE_FINISHED);
+  std::vector<std::string> examined = g_examined, expected = all;
+  std::sort(examined.begin(), examined.end());
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(examined, expected) << "no file examined twice, none skipped";
+}
+
+TEST_F(SearchDialogTest, FolderSearchTestsTheDatesAndSizesOfTheFilesItLists) {
+  std::string folder = folder_.File("dated");
+  CreateDirectoryA(folder.c_str(), nullptr);
+  std::string early = folder + "\\early.jpg", late = folder + "\\late.jpg", large = folder + "\\large.jpg";
+  Picture(early);
+  Picture(late);
+  ASSERT_TRUE(testpics::WritePicture(large, FileFormat::Jpeg, testpics::MakePhotoPixels(320, 240, false)));
+  auto touch = [](const std::string& path, time_t when) {
+    ULONGLONG ticks = (static_cast<ULONGLONG>(when) + 11644473600ULL) * 10000000ULL;
+    FILETIME time = {static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+    HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    EXPECT_NE(file, INVALID_HANDLE_VALUE) << path;
+    SetFileTime(file, nullptr, nullptr, &time);
+    CloseHandle(file);
+  };
+  touch(early, LocalTime(2002, 3, 10));
+  touch(large, LocalTime(2002, 3, 14, 23));
+  touch(late, LocalTime(2002, 3, 15, 0) + 1);
+  WIN32_FILE_ATTRIBUTE_DATA largeStatus, lateStatus;
+  ASSERT_TRUE(GetFileAttributesExA(large.c_str(), GetFileExInfoStandard, &largeStatus));
+  ASSERT_TRUE(GetFileAttributesExA(late.c_str(), GetFileExInfoStandard, &lateStatus));
+  ASSERT_GT(largeStatus.nFileSizeLow / 1024, lateStatus.nFileSizeLow / 1024 + 1) << "the large picture is larger";
+
+  ASSERT_NE(Open(), nullptr);
+  SearchFolder(folder, false);
+  Choose(IDC_SEARCH_BETWEEN);
+  SetText(IDC_SEARCH_FROM_DATE, "3/10/2002");
+  SetText(IDC_SEARCH_TO_DATE, "3/15/2002");
+  Command(IDC_SEARCH_FIND);
+  EXPECT_EQ(ResultPaths(), (std::set<std::string>{early, large})) << "from the first moment to the last day's midnight";
+
+  CheckRadioButton(dialog_, IDC_SEARCH_ANY_DATE, IDC_SEARCH_BY_DATE, IDC_SEARCH_ANY_DATE);
+  Command(IDC_SEARCH_ANY_DATE);
+  std::string kb = std::to_string(largeStatus.nFileSizeLow / 1024);
+  SendDlgItemMessageA(dialog_, IDC_SEARCH_SIZE_BOUND, CB_SETCURSEL, 1, 0);
+  SetText(IDC_SEARCH_SIZE_KB, kb.c_str());
+  ASSERT_EQ(Search()->m_nState, SEARCH_STATE_NEW);
+  Command(IDC_SEARCH_FIND);
+  EXPECT_EQ(ResultPaths(), (std::set<std::string>{large})) << "at least " << kb << " KB";
+
+  SendDlgItemMessageA(dialog_, IDC_SEARCH_SIZE_BOUND, CB_SETCURSEL, 2, 0);
+  SetText(IDC_SEARCH_SIZE_KB, "");
+  SetText(IDC_SEARCH_SIZE_KB, kb.c_str());
+  Command(IDC_SEARCH_FIND);
+  EXPECT_EQ(ResultPaths(), (std::set<std::string>{early, late})) << "at most " << kb << " KB";
 }
 
 TEST_F(SearchDialogTest, AlbumSearchStoppedInsideAnAlbumLosesNothing) {

@@ -101,6 +101,25 @@ bool CallerHasKeyboard() {
   return GetWindowThreadProcessId(info.hwndFocus, nullptr) == caller;
 }
 
+bool InstalledTestSaysStop() {
+  try {
+    QILABORTFUNC test = InstalledAbortTest();
+    return test && test() == 1;
+  } catch (...) {
+    return false;
+  }
+}
+
+bool EscapePressed() {
+  if (CallerHasKeyboard() && (GetAsyncKeyState(VK_ESCAPE) & 0x8000)) return true;
+  MSG msg;
+  if (PeekMessageA(&msg, nullptr, WM_KEYDOWN, WM_KEYDOWN, PM_NOREMOVE) && msg.wParam == VK_ESCAPE) {
+    PeekMessageA(&msg, nullptr, WM_KEYDOWN, WM_KEYDOWN, PM_REMOVE);
+    return true;
+  }
+  return false;
+}
+
 }  // namespace
 }  // namespace pixamo
 
@@ -108,18 +127,22 @@ bool CallerHasKeyboard() {
 // A waiting Escape key press is taken from the thread's queue so that it
 // stops one operation only; any other waiting input is left in place.
 PIXAMO_API int AbortPictureProcessing(void) {
-  try {
-    QILABORTFUNC test = pixamo::InstalledAbortTest();
-    if (test && test() == 1) return 1;
-  } catch (...) {
-  }
-  if (pixamo::CallerHasKeyboard() && (GetAsyncKeyState(VK_ESCAPE) & 0x8000)) return 1;
-  MSG msg;
-  if (PeekMessageA(&msg, nullptr, WM_KEYDOWN, WM_KEYDOWN, PM_NOREMOVE) && msg.wParam == VK_ESCAPE) {
-    PeekMessageA(&msg, nullptr, WM_KEYDOWN, WM_KEYDOWN, PM_REMOVE);
-    return 1;
-  }
-  return 0;
+  if (pixamo::InstalledTestSaysStop()) return 1;
+  return pixamo::EscapePressed() ? 1 : 0;
+}
+
+// The keyboard and the queue are asked of the window system, which costs
+// far more than looking at one item of a long loop; the installed test is
+// the host's own and is asked every time.
+PIXAMO_API int AbortPictureProcessingEvery(DWORD interval) {
+  if (pixamo::InstalledTestSaysStop()) return 1;
+  static thread_local DWORD lastLook = 0;
+  static thread_local bool looked = false;
+  DWORD now = GetTickCount();
+  if (looked && interval > 0 && now - lastLook < interval) return 0;
+  lastLook = now;
+  looked = true;
+  return pixamo::EscapePressed() ? 1 : 0;
 }
 
 // A path that does not exist keeps its given form; one too long for the
