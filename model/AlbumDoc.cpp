@@ -5,6 +5,7 @@
 #include <string.h>
 #include <sys/stat.h>
 
+#include <memory>
 #include <new>
 #include <utility>
 
@@ -129,6 +130,14 @@ CAlbumDoc2& CAlbumDoc2::operator=(const CAlbumDoc2& other) {
 
 int CAlbumDoc2::Load(const char* path, int withPictures) {
   if (!path) return 0;
+  // The items gather in a table of their own until the album has come in
+  // whole; without memory for it the load fails before anything changed.
+  std::unique_ptr<CThumbTable2> incoming;
+  try {
+    incoming.reset(new CThumbTable2);
+  } catch (const std::bad_alloc&) {
+    return 0;
+  }
   WaitCursor wait;
 
   tagALBUMFILEDATA data;
@@ -152,9 +161,7 @@ int CAlbumDoc2::Load(const char* path, int withPictures) {
   // The album must come in whole. An album that cannot be read completely
   // (a missing block, a block shorter than its record says, no memory for a
   // picture) fails the load: a partial document would be saved back later
-  // and drop the rest of the album from disk for good. The items gather in
-  // a table of their own until then.
-  CThumbTable2 incoming;
+  // and drop the rest of the album from disk for good.
   bool complete = true;
   int refreshed = 0;
   if (data.hBlocks && data.nCount > 0) {
@@ -194,7 +201,7 @@ int CAlbumDoc2::Load(const char* path, int withPictures) {
         break;
       }
       if (m_bAutoCheck && Refresh(item) == 1) ++refreshed;
-      incoming.Insert(item, nullptr);
+      incoming->Insert(item, nullptr);
     }
   }
   FreeAlbumFileData(&data);
@@ -205,10 +212,10 @@ int CAlbumDoc2::Load(const char* path, int withPictures) {
   }
   // The old items go with the incoming table's (empty) list.
   CleanTable();
-  std::swap(m_pHead, incoming.m_pHead);
-  std::swap(m_nCount, incoming.m_nCount);
+  std::swap(m_pHead, incoming->m_pHead);
+  std::swap(m_nCount, incoming->m_nCount);
   ForgetCursor();
-  incoming.ForgetCursor();
+  incoming->ForgetCursor();
   // Thumbnails re-made from changed sources go back to the file at once.
   if (GetCount() > 0 && refreshed > 0) Save(path);
   return 1;
