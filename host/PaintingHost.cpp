@@ -247,7 +247,7 @@ PaintingHostResult RunPaintingHost(const std::string& folder, const std::string&
       DeleteFileA((HostFolder() + storedFolders[sample.kind] + "\\" + sample.name + ".bmp").c_str());
     }
   }
-  for (const char* name : {"leaf", "feather"}) DeleteFileA((HostFolder() + "brush\\" + name + ".bmp").c_str());
+  for (const char* name : {"demo-leaf", "demo-feather"}) DeleteFileA((HostFolder() + "brush\\" + name + ".bmp").c_str());
 
   HostState state;
   state.interactive = interactive;
@@ -295,8 +295,8 @@ PaintingHostResult RunPaintingHost(const std::string& folder, const std::string&
     CBrushAlbumCtrl* ctrl = ObjectOf(album);
     made = made && ctrl && ctrl->GetAlbum()->Save(ctrl->GetAlbum()->GetDocument()->GetPath());
   }
-  made = made && WriteDrawnPicture(pictures + "\\leaf.bmp", 300, 180, Leaf) &&
-         WriteDrawnPicture(pictures + "\\feather.bmp", 320, 160, Feather);
+  made = made && WriteDrawnPicture(pictures + "\\demo-leaf.bmp", 300, 180, Leaf) &&
+         WriteDrawnPicture(pictures + "\\demo-feather.bmp", 320, 160, Feather);
   result.shown = made;
 
   ShowWindow(window, SW_SHOW);
@@ -306,7 +306,7 @@ PaintingHostResult RunPaintingHost(const std::string& folder, const std::string&
 
   HWND brushes = state.albums[0];
   result.brushesBefore = GetBrushCount(brushes);
-  g_typed = {pictures, "\"leaf.bmp\" \"feather.bmp\""};
+  g_typed = {pictures, "\"demo-leaf.bmp\" \"demo-feather.bmp\""};
   g_step = 0;
   UINT_PTR timer = SetTimer(nullptr, 0, 50, AnswerAddDialog);
   AddItemToAbmCtrl(brushes);

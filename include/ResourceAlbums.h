@@ -51,7 +51,8 @@ ALBUM_API void* PrepareStampPicture(void* source);
 
 // The object behind one resource album window, bound to it through the
 // window's user-data slot. A window made with a null creation parameter
-// makes its own object, which goes with the window.
+// makes its own object; one passed as the creation parameter (made with
+// new) is adopted. Either goes with the window.
 class ALBUM_CLASS CBrushAlbumCtrl {
 public:
   CBrushAlbumCtrl();
@@ -85,7 +86,9 @@ public:
   // Inserts a picture referenced where it is. The picture stays the caller's.
   int InsertSourcePicture(void* picture, const char* description, const char* path);
   // Removes the selected items after asking, unless one of them is
-  // protected by its tag (then only beeps). 1 when removed and saved.
+  // protected by its tag (then only beeps). Their stored pictures are
+  // deleted once the album file no longer names them. 1 when removed and
+  // saved.
   int DeleteSelected();
   int GetThumbWidth();
   int GetThumbHeight();

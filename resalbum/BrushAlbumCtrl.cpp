@@ -8,6 +8,7 @@
 
 #include <new>
 #include <string>
+#include <vector>
 
 #include "components/resources/resource.h"
 #include "manager/HostOptions.h"
@@ -593,27 +594,32 @@ int CBrushAlbumCtrl::InsertSourcePicture(void* picture, const char* description,
 int CBrushAlbumCtrl::DeleteSelected() {
   if (!m_pAlbum || !m_pAlbum->HaveSel()) return 0;
   const bool stored = KindFolder(m_nKind) != nullptr;
+  std::vector<std::string> storedFiles;
   if (stored) {
-    // Every item about to go is checked, not only the focused one.
     int count = 0;
     char(*paths)[260] = nullptr;
     if (!m_pAlbum->GetSelectImageList(count, paths)) return 0;
-    bool tagged = false;
-    for (int i = 0; i < count && !tagged; ++i) {
-      tagged = m_nKind == RESOURCE_KIND_BRUSH ? IsTaggedBrushFile(paths[i], nullptr, nullptr) != 0
-                                              : IsTaggedStampFile(paths[i]) != 0;
-    }
+    for (int i = 0; i < count; ++i) storedFiles.emplace_back(paths[i], BoundedLength(paths[i], sizeof(paths[i])));
     if (paths) ToviMemFree(paths);
-    if (tagged) {
-      MessageBeep(0);
-      return 0;
+    // Every item about to go is checked, not only the focused one.
+    for (const std::string& file : storedFiles) {
+      const bool tagged = m_nKind == RESOURCE_KIND_BRUSH ? IsTaggedBrushFile(file.c_str(), nullptr, nullptr) != 0
+                                                         : IsTaggedStampFile(file.c_str()) != 0;
+      if (tagged) {
+        MessageBeep(0);
+        return 0;
+      }
     }
   }
   if (ShowMessage(m_hWnd, IDS_ASK_REMOVE_RESOURCES, IDS_CAPTION_RESOURCE_ALBUM, MB_ICONQUESTION | MB_YESNO) != IDYES) {
     return 0;
   }
-  if (!m_pAlbum->RemoveSelected(stored ? 1 : 0)) return 0;
-  return SaveAlbum();
+  if (!m_pAlbum->RemoveSelected(0)) return 0;
+  // The stored pictures go only once the album no longer names them: an
+  // album that could not be written still lists them, and they stay.
+  if (!SaveAlbum()) return 0;
+  for (const std::string& file : storedFiles) DeleteFileA(file.c_str());
+  return 1;
 }
 
 // ---------------------------------------------------------------------------

@@ -265,6 +265,7 @@ class ResourceAlbumWindows : public ::testing::Test {
   std::string AlbumName(const char* tag) {
     std::string name = std::string("res-") + tag + "-" + std::to_string(GetCurrentProcessId()) + ".abm";
     cleanup.push_back(HostFolder() + name);
+    cleanup.push_back(HostFolder() + name + ".bak");  // the album store's backup
     return name;
   }
   // The window of the cell that shows item n, or null.
@@ -544,4 +545,30 @@ TEST_F(ResourceAlbumWindows, TaggedItemsAreNotRemoved) {
   EXPECT_EQ(result, 1);
   EXPECT_EQ(GetBrushCount(control), 1);
   EXPECT_FALSE(FileExists((HostFolder() + "brush\\plain.bmp").c_str()));
+}
+
+TEST_F(ResourceAlbumWindows, RemovalThatCannotBeSavedKeepsTheStoredPicture) {
+  const std::string name = AlbumName("readonly");
+  const std::string stored = HostFolder() + "Shapes\\drop.bmp";
+  cleanup.push_back(stored);
+  HWND control = Make("ShapeAlbumCtrl", name);
+  CBrushAlbumCtrl* ctrl = Object(control);
+  ASSERT_EQ(ctrl->ImportFile(Picture("drop.png", 80).c_str(), nullptr), 1);
+  ASSERT_EQ(ctrl->GetAlbum()->Save((HostFolder() + name).c_str()), 1);
+  std::vector<uint8_t> saved;
+  ASSERT_TRUE(testpics::ReadFileBytes(HostFolder() + name, &saved));
+  SetFileAttributesA((HostFolder() + name).c_str(), FILE_ATTRIBUTE_READONLY);
+
+  ASSERT_EQ(SetCurrentBrushSelection(control, 1), 1);
+  Script yes;
+  yes.answers = {Answer{"", IDYES}, Answer{"", IDOK}};
+  int result = -1;
+  WithAnswers(yes, [&] { result = DeleteItemFromAbmCtrl(control); });
+  SetFileAttributesA((HostFolder() + name).c_str(), FILE_ATTRIBUTE_NORMAL);
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(yes.texts.size(), 2u) << "the question, then the failed save";
+  EXPECT_TRUE(FileExists(stored.c_str())) << "the album on disk still names it";
+  std::vector<uint8_t> after;
+  ASSERT_TRUE(testpics::ReadFileBytes(HostFolder() + name, &after));
+  EXPECT_EQ(after, saved);
 }
