@@ -104,6 +104,10 @@ protected:
   int SaveAlbum();
   // 0, after telling the user, when imports must not go into this album.
   int CanImport();
+  // Gives an item of the album the thumbnail of a picture newly stored
+  // under its path. The picture stays the caller's.
+  int ShowNewPicture(CThumbnail2* item, void* prepared, const char* storedPath, unsigned short width,
+                     unsigned short height);
 
   HWND m_hWnd;                    // not owned: the control window
   unsigned char m_bOwned;         // 1: the window deletes this object

@@ -5,6 +5,7 @@
 #include <ResourceAlbums.h>
 
 #include <string.h>
+#include <sys/stat.h>
 
 #include <new>
 #include <string>
@@ -96,10 +97,6 @@ bool IsFolder(const char* path) {
 }
 
 bool Exists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
-
-int ShowMessage(HWND owner, UINT textId, UINT captionId, UINT style) {
-  return ShowResourceMessage(owner, textId, captionId, style);
-}
 
 // Asks before a stored picture is replaced by a new one; true for Yes.
 bool AskReplaceStored(HWND owner, const char* path) {
@@ -407,7 +404,7 @@ int CBrushAlbumCtrl::GetCurrentFullPath(char* path) {
 
 int CBrushAlbumCtrl::CanImport() {
   if (!m_bUnreadable) return 1;
-  ShowMessage(m_hWnd, IDS_RESOURCE_ALBUM_UNREADABLE, IDS_CAPTION_RESOURCE_ALBUM, MB_ICONEXCLAMATION | MB_OK);
+  ShowResourceMessage(m_hWnd, IDS_RESOURCE_ALBUM_UNREADABLE, IDS_CAPTION_RESOURCE_ALBUM, MB_ICONEXCLAMATION | MB_OK);
   return 0;
 }
 
@@ -418,7 +415,7 @@ int CBrushAlbumCtrl::SaveAlbum() {
   char target[MAX_PATH] = "";
   CopyText(target, path);
   if (m_pAlbum->Save(target)) return 1;
-  ShowMessage(m_hWnd, IDS_CANNOT_SAVE_ALBUM, IDS_CAPTION_RESOURCE_ALBUM, MB_ICONEXCLAMATION | MB_OK);
+  ShowResourceMessage(m_hWnd, IDS_CANNOT_SAVE_ALBUM, IDS_CAPTION_RESOURCE_ALBUM, MB_ICONEXCLAMATION | MB_OK);
   return 0;
 }
 
@@ -511,7 +508,7 @@ int CBrushAlbumCtrl::ImportFile(const char* path, QILOPENOPTIONS* options) {
   OwnedMem picture(QilOpenFile(path, 0, options ? options : &plain));
   if (!picture) {
     const UINT text = QilGetLastError() == QIL_ERR_BAD_PICTURE ? IDS_CANNOT_OPEN_PICTURE : IDS_PICTURE_FILE_ERROR;
-    ShowMessage(m_hWnd, text, IDS_CAPTION_ADD_RESOURCES, MB_ICONEXCLAMATION | MB_OK);
+    ShowResourceMessage(m_hWnd, text, IDS_CAPTION_ADD_RESOURCES, MB_ICONEXCLAMATION | MB_OK);
     return 0;
   }
   if (!kindFolder) return InsertSourcePicture(picture.get(), "", path);
@@ -519,7 +516,7 @@ int CBrushAlbumCtrl::ImportFile(const char* path, QILOPENOPTIONS* options) {
   OwnedMem prepared(m_nKind == RESOURCE_KIND_BRUSH ? PrepareBrushPicture(picture.get())
                                                    : PrepareStampPicture(picture.get()));
   if (!prepared) {
-    ShowMessage(m_hWnd, IDS_CANNOT_PREPARE_PICTURE, IDS_CAPTION_RESOURCE_ALBUM, MB_ICONEXCLAMATION | MB_OK);
+    ShowResourceMessage(m_hWnd, IDS_CANNOT_PREPARE_PICTURE, IDS_CAPTION_RESOURCE_ALBUM, MB_ICONEXCLAMATION | MB_OK);
     return 0;
   }
 
@@ -543,17 +540,47 @@ int CBrushAlbumCtrl::ImportFile(const char* path, QILOPENOPTIONS* options) {
 
   CAlbumDoc2* document = m_pAlbum->GetDocument();
   if (CThumbnail2* existing = document->FindFileInDoc(target.c_str())) {
-    // The user already agreed to the replacement: the item shows the new
-    // picture without a second question.
+    // The user already agreed to the replacement: the item takes the new
+    // picture's thumbnail without a second question.
     unsigned short width = 0, height = 0;
     CarryTag(path, target.c_str(), prepared.get(), &width, &height);
-    if (!document->Refresh(existing)) return 0;
-    existing->GetInfo()->aiWidth = width;
-    existing->GetInfo()->aiHeight = height;
-    if (CThumbView2* cell = m_pAlbum->CellOfItem(existing)) cell->Attach(existing);
-    return 1;
+    return ShowNewPicture(existing, prepared.get(), target.c_str(), width, height);
   }
   return InsertPreparedPicture(prepared.get(), "", target.c_str(), path);
+}
+
+int CBrushAlbumCtrl::ShowNewPicture(CThumbnail2* item, void* prepared, const char* storedPath,
+                                    unsigned short width, unsigned short height) {
+  void* thumbnail = MakeThumbnailPicture(prepared, static_cast<WORD>(GetThumbWidth()),
+                                         static_cast<WORD>(GetThumbHeight()));
+  if (!thumbnail) return 0;
+  tagALBUMINFOHEADER* info = item->GetInfo();
+  {
+    MemLock lock(thumbnail);
+    if (!lock || ToviMemSize(thumbnail) < sizeof(BITMAPINFOHEADER)) {
+      ToviMemFree(thumbnail);
+      return 0;
+    }
+    const auto* header = lock.as<const BITMAPINFOHEADER>();
+    info->aiThumbWidth = static_cast<WORD>(header->biWidth);
+    info->aiThumbHeight = static_cast<WORD>(header->biHeight);
+    info->aiBitCount = header->biBitCount;
+  }
+  info->aiThumbSize = ToviMemSize(thumbnail);
+  struct _stat64 status;
+  if (_stat64(storedPath, &status) == 0) {
+    info->aiFileSize = static_cast<DWORD>(status.st_size);
+    const DWORD modified = static_cast<DWORD>(status.st_mtime);
+    const DWORD created = static_cast<DWORD>(status.st_ctime);
+    info->aiFileTime = modified > created ? modified : created;
+  }
+  info->aiWidth = width;
+  info->aiHeight = height;
+  void* previous = item->GetDib();
+  item->SetDib(thumbnail);
+  if (previous) ToviMemFree(previous);
+  if (CThumbView2* cell = m_pAlbum->CellOfItem(item)) cell->Attach(item);
+  return 1;
 }
 
 int CBrushAlbumCtrl::InsertPreparedPicture(void* prepared, const char* description, const char* storedPath,
@@ -611,7 +638,7 @@ int CBrushAlbumCtrl::DeleteSelected() {
       }
     }
   }
-  if (ShowMessage(m_hWnd, IDS_ASK_REMOVE_RESOURCES, IDS_CAPTION_RESOURCE_ALBUM, MB_ICONQUESTION | MB_YESNO) != IDYES) {
+  if (ShowResourceMessage(m_hWnd, IDS_ASK_REMOVE_RESOURCES, IDS_CAPTION_RESOURCE_ALBUM, MB_ICONQUESTION | MB_YESNO) != IDYES) {
     return 0;
   }
   if (!m_pAlbum->RemoveSelected(0)) return 0;
