@@ -21,6 +21,8 @@ add_library(album SHARED
   manager/HostInterface.cpp
   manager/ToolbarLibrary.cpp
   manager/AlbumDialogs.cpp
+  resalbum/BrushAlbumCtrl.cpp
+  resalbum/ResourcePicture.cpp
   search/AlbumChooser.cpp
   search/SearchCriteria.cpp
   search/SearchRun.cpp

@@ -17,6 +17,7 @@
 #include "AlbumDemo.h"
 #include "DemoWindow.h"
 #include "ManagerHost.h"
+#include "PaintingHost.h"
 #include "SamplePictures.h"
 #include "manager/Module.h"
 #include "platform/qil.h"
@@ -326,6 +327,17 @@ int main(int argc, char** argv) {
   printf("  %s %s\n", demo.shotSaved ? "screenshot saved as" : "could not save", controlsShot.c_str());
   bool controlsOk = albumsMade && demo.shown && demo.dragged && demo.shotSaved;
 
+  std::string paintingShot = folder + "\\resource-albums.bmp";
+  PaintingHostResult painting = RunPaintingHost(folder, paintingShot, interactive);
+  printf("\nResource albums of a painting host (brushes, stamps, textures, shapes):\n");
+  printf("  sample resource albums: %s\n", painting.shown ? "made" : "could not be made");
+  printf("  imported two pictures into the brush album: %d brushes before, %d after\n", painting.brushesBefore,
+         painting.brushesAfter);
+  printf("  status line after clicking the first of them: %s\n", painting.picked.c_str());
+  printf("  %s %s\n", painting.shotSaved ? "screenshot saved as" : "could not save", paintingShot.c_str());
+  bool paintingOk = painting.shown && painting.brushesAfter == painting.brushesBefore + 2 &&
+                    painting.picked.find("leaf.bmp") != std::string::npos && painting.shotSaved;
+
   ManagerHostPaths paths;
   paths.albums = folder + "\\albums";
   paths.user = folder + "\\user\\";
@@ -335,5 +347,5 @@ int main(int argc, char** argv) {
   printf("\nAlbum managers over the albums of %s:\n", paths.albums.c_str());
   bool managerOk = MakeManagerAlbums(paths.albums, paths.acquired, &table) && RunManagerHost(paths, interactive);
   if (!interactive) printf("  %s\n", managerOk ? "every step done" : "a step failed");
-  return allMade && albumOk && exifOk && shown && controlsOk && managerOk ? 0 : 1;
+  return allMade && albumOk && exifOk && shown && controlsOk && paintingOk && managerOk ? 0 : 1;
 }

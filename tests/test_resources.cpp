@@ -56,6 +56,8 @@ const ExpectedString kStrings[] = {
     ROW(IDS_NO_WILDCARDS_IN_NAME, kMessage, Message, nullptr),
     ROW(IDS_INVALID_SIZE, kMessage, Message, nullptr),
     ROW(IDS_ASK_REFRESH_DUPLICATE, kMessage, Message, "s"),
+    ROW(IDS_ASK_REPLACE_RESOURCE, kMessage, Message, "s"),
+    ROW(IDS_RESOURCE_ALBUM_UNREADABLE, kMessage, Message, nullptr),
     ROW(IDS_PATH_TOO_LONG, kMessage, Message, nullptr),
     ROW(IDS_CANNOT_OPEN_ALBUM, kMessage, Message, nullptr),
     ROW(IDS_CANNOT_SAVE_ALBUM, kMessage, Message, nullptr),

@@ -22,6 +22,8 @@
 #define IDS_NO_WILDCARDS_IN_NAME       4044
 #define IDS_INVALID_SIZE               4056  // a size too large for the search's size bound
 #define IDS_ASK_REFRESH_DUPLICATE      4231  // format: %s = path of the picture
+#define IDS_ASK_REPLACE_RESOURCE       4057  // format: %s = path of the stored picture
+#define IDS_RESOURCE_ALBUM_UNREADABLE  4058  // imports refused: the album file is damaged
 #define IDS_PATH_TOO_LONG              11001
 #define IDS_CANNOT_OPEN_ALBUM          4006  // an album file that cannot be read; nothing changed
 #define IDS_CANNOT_SAVE_ALBUM          4007  // a save that failed while leaving or closing
