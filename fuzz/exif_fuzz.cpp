@@ -2,11 +2,16 @@
 // and again through a FILE* over the same bytes, and the sixteen texts.
 #include <stdint.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include <string>
 
 #include "model/ExifReader.h"
+
+// The album component counts its allocations for its fault tests; natively
+// they are the C runtime's.
+void* AlbumMalloc(size_t bytes) { return malloc(bytes); }
 
 namespace {
 
