@@ -15,13 +15,15 @@
 //              since the last multiple of kEpoch, the generation at which
 //              the album starts again empty (a plain save, so the album and
 //              the picture folder stay small).
-//   --manager  an album manager opened over the album's folder: each
-//              generation removes the first item (Delete command, the remove
-//              dialog answered Keep), inserts a picture (InsertFromDib), sets
-//              the description line and saves (Save command).
+//   --manager  an album manager opened over the folder of an album of
+//              `items` items: each generation removes the first item (Delete
+//              command, the remove dialog answered Keep), inserts a picture
+//              (InsertFromDib), writes the first item's description into the
+//              description line and saves (Save command).
 //
 // The parent starts this program again as a child ("--child"), which makes
-// generation after generation until killed. The child reports the
+// generation after generation until killed; the kill falls at a random
+// moment of the child's first, second or third call (or just after it). The child reports the
 // generation it started and the one it finished in memory shared with the
 // parent, which outlives the child's abrupt end. Exit code 0 only when every
 // album and every backup passed.
@@ -55,19 +57,35 @@ struct KillProgress {
   volatile LONG finished;          // generation whose change completed last
   volatile LONG failed;            // generation whose change reported failure, 0 if none
   volatile LONG inCall;            // 1 while inside the call the figure is about
+  volatile LONG calls;             // calls begun
+  volatile LONG lastCallMs;        // duration of the last completed call
   volatile LONG lastGenerationMs;  // duration of the last completed generation
 };
 
-// Sets progress->inCall for the lifetime of the scope.
+// Child: set (auto-reset) as each call begins, so that the parent can aim
+// its kill at a call rather than at the work around it.
+HANDLE g_callBegan = nullptr;
+
+std::string CallEventName(const std::string& readyName) { return readyName + "-call"; }
+
+// Marks the scope as the call in progress.
 class InCall {
  public:
-  explicit InCall(KillProgress* progress) : progress_(progress) { InterlockedExchange(&progress_->inCall, 1); }
-  ~InCall() { InterlockedExchange(&progress_->inCall, 0); }
+  explicit InCall(KillProgress* progress) : progress_(progress), begin_(Seconds()) {
+    InterlockedExchange(&progress_->inCall, 1);
+    InterlockedIncrement(&progress_->calls);
+    if (g_callBegan) SetEvent(g_callBegan);
+  }
+  ~InCall() {
+    InterlockedExchange(&progress_->lastCallMs, static_cast<LONG>((Seconds() - begin_) * 1000));
+    InterlockedExchange(&progress_->inCall, 0);
+  }
   InCall(const InCall&) = delete;
   InCall& operator=(const InCall&) = delete;
 
  private:
   KillProgress* progress_;
+  double begin_;
 };
 
 // Picture bytes of a handle against expected bytes; the handle may be larger.
@@ -384,13 +402,14 @@ LRESULT CALLBACK AnswerDialogs(int code, WPARAM wParam, LPARAM lParam) {
 
 class ManagerScenario : public Scenario {
  public:
+  explicit ManagerScenario(int items) : items_(items) {}
   const char* Name() const override { return "the manager's Save"; }
 
   bool Write(const std::string& path, LONG generation) override {
     CAlbumDoc2 album;
     album.SetThumbnailSize(kThumbWidth, kThumbHeight);
     album.SetDescription(kAlbumDescription);
-    for (LONG n = generation; n < generation + kItems; ++n) {
+    for (LONG n = generation; n < generation + items_; ++n) {
       // The pictures come from the host, not from files: the item is made
       // here as the manager makes it.
       HTOVIMEM source = Source(n);
@@ -411,12 +430,12 @@ class ManagerScenario : public Scenario {
     CAlbumDoc2 album;
     album.SetAutoCheck(0);
     if (!album.Load(path.c_str(), 1) || strcmp(album.GetDescription(), kAlbumDescription) != 0 ||
-        album.GetCount() != kItems)
+        album.GetCount() != items_)
       return 0;
     LONG generation = 0;
     const char* first = album.GetThumbnail(1)->GetInfo()->aiDescription;
     if (sscanf(first, "generation %ld", &generation) != 1 || generation <= 0) return 0;
-    for (int i = 0; i < kItems; ++i) {
+    for (int i = 0; i < items_; ++i) {
       LONG n = generation + i;
       CThumbnail2* item = album.GetThumbnail(i + 1);
       if (!item || _stricmp(item->GetInfo()->aiPath, ItemPath(n).c_str()) != 0 ||
@@ -439,7 +458,7 @@ class ManagerScenario : public Scenario {
     // From now on every dialog is one the manager shows on its own.
     g_unexpectedDialog = false;
     g_dialogHook = SetWindowsHookExA(WH_CBT, AnswerDialogs, nullptr, GetCurrentThreadId());
-    return g_dialogHook && manager_ && manager_->GetAlbum() && manager_->GetAlbum()->GetThumbNailCount() == kItems &&
+    return g_dialogHook && manager_ && manager_->GetAlbum() && manager_->GetAlbum()->GetThumbNailCount() == items_ &&
            !manager_->m_bUntitled;
   }
 
@@ -449,9 +468,9 @@ class ManagerScenario : public Scenario {
     if (album->SetCurrentFocus(1) != 1) return false;
     g_removeExpected = true;
     SendMessageA(dialog_, WM_COMMAND, IDM_TB_DELETE, 0);
-    if (g_removeExpected || album->GetThumbNailCount() != kItems - 1) return false;
+    if (g_removeExpected || album->GetThumbNailCount() != items_ - 1) return false;
     // A picture from the host goes in at the end.
-    LONG n = generation + kItems - 1;
+    LONG n = generation + items_ - 1;
     HTOVIMEM source = Source(n);
     int inserted = source && InsertFromDib(dialog_, source, ItemDescription(n, generation).c_str(), ItemPath(n).c_str());
     if (source) ToviMemFree(source);
@@ -479,9 +498,9 @@ class ManagerScenario : public Scenario {
  private:
   static const int kThumbWidth = 48;
   static const int kThumbHeight = 36;
-  // Generation g holds items g .. g + kItems - 1, item g described as
+  // Generation g holds items g .. g + items_ - 1, item g described as
   // "generation g", the others as "item n".
-  static const int kItems = 6;
+  const int items_;
 
   static constexpr const char* kAlbumDescription = "album saved by a manager";
 
@@ -518,7 +537,7 @@ class ManagerScenario : public Scenario {
 
 std::unique_ptr<Scenario> MakeScenario(const std::string& mode, int items) {
   if (mode == "--add") return std::unique_ptr<Scenario>(new AddScenario);
-  if (mode == "--manager") return std::unique_ptr<Scenario>(new ManagerScenario);
+  if (mode == "--manager") return std::unique_ptr<Scenario>(new ManagerScenario(items));
   return std::unique_ptr<Scenario>(new SaveScenario(items));
 }
 
@@ -529,7 +548,8 @@ std::unique_ptr<Scenario> MakeScenario(const std::string& mode, int items) {
 int RunChild(Scenario* scenario, const char* path, const char* mappingName, const char* readyName, LONG first) {
   HANDLE mapping = OpenFileMappingA(FILE_MAP_WRITE, FALSE, mappingName);
   HANDLE ready = OpenEventA(EVENT_MODIFY_STATE, FALSE, readyName);
-  if (!mapping || !ready) return 3;
+  g_callBegan = OpenEventA(EVENT_MODIFY_STATE, FALSE, CallEventName(readyName).c_str());
+  if (!mapping || !ready || !g_callBegan) return 3;
   auto* progress = static_cast<KillProgress*>(MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, sizeof(KillProgress)));
   if (!progress) return 3;
   if (!scenario->Begin(path, first)) return 4;
@@ -571,7 +591,7 @@ int RunParent(const std::string& mode, int kills, unsigned seed, int items) {
   char emulation[256];
   DescribeI386Emulation(emulation, sizeof(emulation));
   printf("kill during %s: %d kills, seed %u", scenario->Name(), kills, seed);
-  if (mode.empty()) printf(", %d items", items);
+  if (mode != "--add") printf(", %d items", items);
   printf("%s%s\n", emulation[0] ? ", under " : "", emulation);
   fflush(stdout);
 
@@ -600,13 +620,14 @@ int RunParent(const std::string& mode, int kills, unsigned seed, int items) {
   HANDLE mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(KillProgress),
                                       mappingName.c_str());
   HANDLE ready = CreateEventA(nullptr, FALSE, FALSE, readyName.c_str());
+  HANDLE callBegan = CreateEventA(nullptr, FALSE, FALSE, CallEventName(readyName).c_str());
   auto* progress = mapping ? static_cast<KillProgress*>(MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, 0)) : nullptr;
-  if (!progress || !ready) return 2;
+  if (!progress || !ready || !callBegan) return 2;
 
   std::mt19937 random(seed);
   std::string self = OwnPath();
   int intact = 0, backups = 0, inCall = 0, failedCalls = 0, done = 0;
-  LONG longestGenerationMs = 0;
+  LONG longestGenerationMs = 0, longestCallMs = 0;
   double begin = Seconds();
   for (int kill = 1; kill <= kills; ++kill) {
     LONG first = lastFinished + 1;
@@ -614,6 +635,7 @@ int RunParent(const std::string& mode, int kills, unsigned seed, int items) {
     progress->finished = 0;
     progress->failed = 0;
     progress->inCall = 0;
+    progress->calls = 0;
     std::string command = "\"" + self + "\" --child " + (mode.empty() ? "--save" : mode) + " \"" + album + "\" " +
                           mappingName + " " + readyName + " " + std::to_string(first) + " " + std::to_string(items);
     std::vector<char> line(command.begin(), command.end());
@@ -637,9 +659,14 @@ int RunParent(const std::string& mode, int kills, unsigned seed, int items) {
       CloseHandle(child.hProcess);
       break;
     }
-    // The kill lands anywhere within about three generations of the first start.
-    LONG windowMs = longestGenerationMs > 0 ? 3 * longestGenerationMs : 1000;
+    // The kill lands anywhere within the first, second or third call and a
+    // little after it: the work between calls never touches the album.
+    LONG aim = std::uniform_int_distribution<LONG>(1, 3)(random);
+    LONG windowMs = longestCallMs > 0 ? longestCallMs + longestCallMs / 4 + 1 : 500;
     DWORD delay = std::uniform_int_distribution<DWORD>(0, static_cast<DWORD>(windowMs))(random);
+    HANDLE callWait[2] = {callBegan, child.hProcess};
+    while (progress->calls < aim && WaitForMultipleObjects(2, callWait, FALSE, kStartLimitMs) == WAIT_OBJECT_0) {
+    }
     WaitForSingleObject(child.hProcess, delay);
     bool killedInCall = progress->inCall != 0;
     TerminateProcess(child.hProcess, 9);
@@ -649,6 +676,7 @@ int RunParent(const std::string& mode, int kills, unsigned seed, int items) {
 
     LONG started = progress->started, finished = progress->finished;
     if (progress->lastGenerationMs > longestGenerationMs) longestGenerationMs = progress->lastGenerationMs;
+    if (progress->lastCallMs > longestCallMs) longestCallMs = progress->lastCallMs;
     if (progress->failed) ++failedCalls;
     if (finished) lastFinished = finished;
     // The flag may have fallen between the look and the kill: counted only
@@ -687,13 +715,14 @@ int RunParent(const std::string& mode, int kills, unsigned seed, int items) {
   scenario->End();
   int stray = StrayFiles(folder);
   printf("%d kills, %d albums intact, %d backups loadable\n", done, intact, backups);
-  printf("%d kills landed inside %s, %d failed, %s, %d stray files left beside the album, longest generation "
-         "%ld ms, %.1f s\n",
+  printf("%d kills landed inside %s, %d failed, %s, %d stray files left beside the album, longest call %ld ms "
+         "(generation %ld ms), %.1f s\n",
          inCall, scenario->Call(), failedCalls, nextDone ? "the next one succeeded" : "THE NEXT ONE FAILED", stray,
-         longestGenerationMs, seconds);
+         longestCallMs, longestGenerationMs, seconds);
   UnmapViewOfFile(progress);
   CloseHandle(mapping);
   CloseHandle(ready);
+  CloseHandle(callBegan);
   RemoveFolder(folder);
   return done == kills && intact == kills && backups == kills && failedCalls == 0 && nextDone && stray == 0 ? 0 : 1;
 }
@@ -711,7 +740,7 @@ int main(int argc, char** argv) {
   int kills = argc > next ? atoi(argv[next]) : 200;
   unsigned seed = argc > next + 1 ? static_cast<unsigned>(strtoul(argv[next + 1], nullptr, 10)) : GetTickCount();
   int items = argc > next + 2 ? atoi(argv[next + 2]) : 300;
-  if (kills <= 0 || items <= 0) {
+  if (kills <= 0 || items <= 0 || (mode == "--manager" && items < 2)) {
     printf("usage: kill_during_save.exe [--add | --manager] [kills] [seed] [items]\n");
     return 2;
   }
