@@ -11,14 +11,17 @@
 
 #include "platform/qil.h"
 
-// A 16 x 12 24-bit picture whose bytes depend on seed. Fixed memory takes
-// no moveable handle: Wine, like Windows, has at most 65,536 of those.
-inline HTOVIMEM SmallPicture(int seed, UINT flags = TOVI_FIXED_ZERO) {
-  const int width = 16, height = 12;
+// A width x height 24-bit picture whose bytes depend on seed. Fixed memory
+// takes no moveable handle: Wine, like Windows, has at most 65,536 of those.
+inline HTOVIMEM PatternPicture(int width, int height, int seed, UINT flags = TOVI_FIXED_ZERO) {
   DWORD stride = (width * 3 + 3) & ~3;
   DWORD size = sizeof(BITMAPINFOHEADER) + stride * height;
   HTOVIMEM dib = ToviMemAlloc(flags, size);
-  auto* header = static_cast<BITMAPINFOHEADER*>(ToviMemLock(dib));
+  auto* header = dib ? static_cast<BITMAPINFOHEADER*>(ToviMemLock(dib)) : nullptr;
+  if (!header) {
+    if (dib) ToviMemFree(dib);
+    return nullptr;
+  }
   header->biSize = sizeof(BITMAPINFOHEADER);
   header->biWidth = width;
   header->biHeight = height;
@@ -29,6 +32,27 @@ inline HTOVIMEM SmallPicture(int seed, UINT flags = TOVI_FIXED_ZERO) {
   for (DWORD i = 0; i < header->biSizeImage; ++i) pixels[i] = static_cast<BYTE>(i * 31 + seed);
   ToviMemUnlock(dib);
   return dib;
+}
+
+// The 16 x 12 picture of the benchmark albums' items.
+inline HTOVIMEM SmallPicture(int seed, UINT flags = TOVI_FIXED_ZERO) { return PatternPicture(16, 12, seed, flags); }
+
+// Deletes folder with its files and subfolders.
+inline void RemoveFolder(const std::string& folder) {
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      std::string path = folder + "\\" + found.cFileName;
+      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        DeleteFileA(path.c_str());
+      } else if (strcmp(found.cFileName, ".") != 0 && strcmp(found.cFileName, "..") != 0) {
+        RemoveFolder(path);
+      }
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+  }
+  RemoveDirectoryA(folder.c_str());
 }
 
 // Item i of a benchmark album: "<folder>\<i, six digits>.jpg" with a small

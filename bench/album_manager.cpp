@@ -33,18 +33,6 @@ bool BuildFolder(const std::string& folder, const std::string& model, int count)
   return true;
 }
 
-void RemoveFolder(const std::string& folder) {
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileA((folder + "\\" + found.cFileName).c_str());
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-  }
-  RemoveDirectoryA(folder.c_str());
-}
-
 double Median(std::vector<double> times) {
   std::sort(times.begin(), times.end());
   return times[times.size() / 2];
