@@ -81,25 +81,6 @@ private:
   int* counter_;
 };
 
-class ModalMark {
-public:
-  ModalMark() {
-    CThreadRegistry* registry = GetThreadRegistry();
-    held_ = registry && registry->SetModalBusy(GetCurrentThreadId(), 1);
-  }
-  ~ModalMark() { Release(); }
-  ModalMark(const ModalMark&) = delete;
-  ModalMark& operator=(const ModalMark&) = delete;
-  explicit operator bool() const { return held_; }
-  void Release() {
-    if (held_ && GetThreadRegistry()) GetThreadRegistry()->SetModalBusy(GetCurrentThreadId(), 0);
-    held_ = false;
-  }
-
-private:
-  bool held_;
-};
-
 }  // namespace
 
 // ---------------------------------------------------------------------------

@@ -63,3 +63,25 @@ private:
 
 // The module's registry; null outside the library's lifetime.
 ALBUM_API CThreadRegistry* GetThreadRegistry();
+
+// Holds the calling thread's modal-busy mark for as long as it lives (when
+// the registry gave it), so that no second modal question is stacked on a
+// dialog or box the thread is showing.
+class ModalMark {
+public:
+  ModalMark() {
+    CThreadRegistry* registry = GetThreadRegistry();
+    held_ = registry && registry->SetModalBusy(GetCurrentThreadId(), 1);
+  }
+  ~ModalMark() { Release(); }
+  ModalMark(const ModalMark&) = delete;
+  ModalMark& operator=(const ModalMark&) = delete;
+  explicit operator bool() const { return held_; }
+  void Release() {
+    if (held_ && GetThreadRegistry()) GetThreadRegistry()->SetModalBusy(GetCurrentThreadId(), 0);
+    held_ = false;
+  }
+
+private:
+  bool held_;
+};

@@ -137,26 +137,6 @@ void CarryTag(const char* source, const char* stored, void* prepared, unsigned s
   }
 }
 
-// The thread's modal-busy mark, held while the add dialog is open.
-class ModalMark {
- public:
-  ModalMark() {
-    CThreadRegistry* registry = GetThreadRegistry();
-    held_ = registry && registry->SetModalBusy(GetCurrentThreadId(), 1);
-  }
-  ~ModalMark() { Release(); }
-  ModalMark(const ModalMark&) = delete;
-  ModalMark& operator=(const ModalMark&) = delete;
-  explicit operator bool() const { return held_; }
-  void Release() {
-    if (held_ && GetThreadRegistry()) GetThreadRegistry()->SetModalBusy(GetCurrentThreadId(), 0);
-    held_ = false;
-  }
-
- private:
-  bool held_;
-};
-
 // A registration that failed only because this procedure already holds the
 // class counts as done: a host may register twice.
 bool RegisterResourceClass(const WNDCLASSEXA& wc) {
