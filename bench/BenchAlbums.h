@@ -8,8 +8,35 @@
 #include <string.h>
 
 #include <string>
+#include <vector>
 
 #include "platform/qil.h"
+
+// A whole file into bytes; false when it cannot be opened or read. Others
+// may go on reading, writing or deleting it meanwhile.
+inline bool ReadFileBytes(const std::string& path, std::vector<BYTE>* bytes) {
+  bytes->clear();
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD size = GetFileSize(file, nullptr);
+  bytes->resize(size);
+  DWORD got = 0;
+  bool ok = size == 0 || (ReadFile(file, bytes->data(), size, &got, nullptr) && got == size);
+  CloseHandle(file);
+  return ok;
+}
+
+// Bytes as a whole new file (replacing one there); false unless all of them
+// reached it.
+inline bool WriteFileBytes(const std::string& path, const std::vector<BYTE>& bytes) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  bool ok = bytes.empty() || (WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                              written == bytes.size());
+  return CloseHandle(file) && ok;
+}
 
 // A width x height 24-bit picture whose bytes depend on seed. Fixed memory
 // takes no moveable handle: Wine, like Windows, has at most 65,536 of those.

@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "AbmCodec.h"
+#include "BenchAlbums.h"
 #include "BenchClock.h"
 #include "BenchHeader.h"
 #include "manager/Module.h"
@@ -119,27 +120,6 @@ void* RealThumbnail(int width, int height, int seed) {
   void* thumbnail = MakeThumbnailPicture(dib, 80, 80);
   ToviMemFree(dib);
   return thumbnail;
-}
-
-bool ReadFileBytes(const std::string& path, Bytes* bytes) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  DWORD size = GetFileSize(file, nullptr);
-  bytes->resize(size);
-  DWORD got = 0;
-  bool ok = size == 0 || (ReadFile(file, bytes->data(), size, &got, nullptr) && got == size);
-  CloseHandle(file);
-  return ok;
-}
-
-bool WriteFileBytes(const std::string& path, const Bytes& bytes) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  DWORD written = 0;
-  bool ok = bytes.empty() || (WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                              written == bytes.size());
-  CloseHandle(file);
-  return ok;
 }
 
 // The valid album every case starts from: four items, one landscape, one

@@ -32,6 +32,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchAlbums.h"
 #include "BenchClock.h"
 #include "BenchHeader.h"
 #include "platform/qil.h"
@@ -53,27 +54,12 @@ const DWORD kChildStartLimitMs = 120000;
 // ---------------------------------------------------------------------------
 // Files
 
-bool ReadBytes(const std::string& path, Bytes* bytes) {
-  bytes->clear();
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                            nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  DWORD size = GetFileSize(file, nullptr);
-  bytes->resize(size);
-  DWORD got = 0;
-  bool ok = size == 0 || (ReadFile(file, bytes->data(), size, &got, nullptr) && got == size);
-  CloseHandle(file);
-  return ok;
-}
+bool ReadBytes(const std::string& path, Bytes* bytes) { return ReadFileBytes(path, bytes); }
 
+// Over a read-only file too.
 bool WriteBytes(const std::string& path, const Bytes& bytes) {
   SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  DWORD written = 0;
-  bool ok = bytes.empty() || (WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                              written == bytes.size());
-  return CloseHandle(file) && ok;
+  return WriteFileBytes(path, bytes);
 }
 
 // What can be known of a file: its size and write time even while another
