@@ -53,42 +53,19 @@ struct Operation {
   std::function<void()> cleanup;
 };
 
-inline bool ReadWholeFile(const std::string& path, std::vector<char>* bytes, bool* exists) {
-  bytes->clear();
-  *exists = false;
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;
-  *exists = true;
-  DWORD size = GetFileSize(file, nullptr);
-  bytes->resize(size);
-  DWORD read = 0;
-  bool ok = size == 0 || (ReadFile(file, bytes->data(), size, &read, nullptr) && read == size);
-  CloseHandle(file);
-  return ok;
-}
-
-inline bool WriteWholeFile(const std::string& path, const std::vector<char>& bytes) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  DWORD written = 0;
-  bool ok = bytes.empty() || (WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                              written == bytes.size());
-  CloseHandle(file);
-  return ok;
-}
-
 // A file as it stands (or its absence), to put back or compare against.
 struct FileSnapshot {
   std::string path;
   bool exists = false;
-  std::vector<char> bytes;
+  std::vector<BYTE> bytes;
 
   bool Take(const std::string& at) {
     path = at;
-    return ReadWholeFile(path, &bytes, &exists);
+    exists = ReadFileBytes(path, &bytes);
+    return exists || GetLastError() == ERROR_FILE_NOT_FOUND;
   }
   bool Restore() const {
-    if (exists) return WriteWholeFile(path, bytes);
+    if (exists) return WriteFileBytes(path, bytes);
     return DeleteFileA(path.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND;
   }
   bool Unchanged() const {
